@@ -1,0 +1,24 @@
+#include "app/medialibraryviewmodel.h"
+
+#include <QGuiApplication>
+#include <QQmlApplicationEngine>
+#include <QQmlContext>
+#include <QtQml/QQmlExtensionPlugin>
+
+Q_IMPORT_QML_PLUGIN(TolvanePlugin)
+
+int main(int argc, char* argv[]) {
+    QGuiApplication app(argc, argv);
+    QGuiApplication::setOrganizationName(QStringLiteral("Tolvane"));
+    QGuiApplication::setApplicationName(QStringLiteral("Tolvane"));
+
+    MediaLibraryViewModel viewModel;
+
+    QQmlApplicationEngine engine;
+    engine.setInitialProperties({{QStringLiteral("viewModel"), QVariant::fromValue(&viewModel)}});
+    QObject::connect(
+        &engine, &QQmlApplicationEngine::objectCreationFailed, &app,
+        [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
+    engine.load(QUrl(QStringLiteral("qrc:/qt/qml/Tolvane/qml/Main.qml")));
+    return app.exec();
+}

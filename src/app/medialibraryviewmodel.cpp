@@ -1,0 +1,231 @@
+#include "app/medialibraryviewmodel.h"
+
+#include "app/console.h"
+#include "cache/mediacachemanager.h"
+#include "library/mediaitemtree.h"
+
+#include <QMediaDevices>
+#include <QSettings>
+
+MediaLibraryViewModel::MediaLibraryViewModel(QObject* parent) : QObject(parent) {
+    // 1. Initial values are the members' initialisers.
+    m_progress = new PlayerProgress(this);
+    m_routeDetector = new QMediaDevices(this);
+
+    restoreStoredState();
+
+    // 4. The media folder is restored, scanned and the last file loaded paused
+    //    (library and playback areas). 5. Media keys are registered.
+
+    installApplicationObservers();
+}
+
+MediaLibraryViewModel::~MediaLibraryViewModel() {
+    disconnect(m_activeObserver);
+    // Access to currentRootURL and sleep prevention are released by their areas.
+}
+
+void MediaLibraryViewModel::restoreStoredState() {
+    // 2. The assignment writes the value back, so a first launch stores false.
+    setIsOLEDCareMode(QSettings().value(QStringLiteral("isOLEDCareMode"), false).toBool());
+
+    // 3. Each assignment stores the queue again.
+    if (auto stored = MediaCacheManager::shared().loadQueue()) {
+        setPlaybackQueue(std::move(stored->first));
+        setCurrentQueueIndex(stored->second);
+    }
+}
+
+void MediaLibraryViewModel::installApplicationObservers() {
+    // 6. Activation refreshes access and the library; 7. quitting saves the
+    // playback position. Both are connected by their areas.
+}
+
+std::optional<MediaItem> MediaLibraryViewModel::findItem(const QString& id) const {
+    if (!m_rootFolder)
+        return std::nullopt;
+    return ::findItem({*m_rootFolder}, id);
+}
+
+// ---- Setters: every assignment notifies ------------------------------------
+
+void MediaLibraryViewModel::setRootFolder(std::optional<MediaItem> folder) {
+    m_rootFolder = std::move(folder);
+    emit rootFolderChanged();
+}
+
+void MediaLibraryViewModel::setExpandedFolderIDs(QSet<QString> ids) {
+    m_expandedFolderIDs = std::move(ids);
+    emit expandedFolderIDsChanged();
+}
+
+void MediaLibraryViewModel::setSelectedFolder(std::optional<MediaItem> folder) {
+    m_selectedFolder = std::move(folder);
+    if (m_selectedFolder) {
+        setSelectedFolderID(m_selectedFolder->id());
+        setFlattenedFiles(flattenAudioFiles(*m_selectedFolder));
+        QSettings().setValue(QStringLiteral("LastSelectedFolderPath"), m_selectedFolder->path());
+    } else {
+        setSelectedFolderID(std::nullopt);
+        setFlattenedFiles({});
+    }
+    emit selectedFolderChanged();
+}
+
+void MediaLibraryViewModel::setSelectedFolderID(std::optional<QString> id) {
+    m_selectedFolderID = std::move(id);
+    emit selectedFolderIDChanged();
+}
+
+void MediaLibraryViewModel::setFlattenedFiles(QList<MediaItem> files) {
+    m_flattenedFiles = std::move(files);
+    emit flattenedFilesChanged();
+}
+
+void MediaLibraryViewModel::setSelectedFile(std::optional<MediaItem> file) {
+    m_selectedFile = std::move(file);
+    emit selectedFileChanged();
+}
+
+void MediaLibraryViewModel::setSelectedFileID(std::optional<QString> id) {
+    m_selectedFileID = std::move(id);
+    emit selectedFileIDChanged();
+}
+
+void MediaLibraryViewModel::setPlaybackQueue(QList<MediaItem> queue) {
+    m_playbackQueue = std::move(queue);
+    emit playbackQueueChanged();
+    MediaCacheManager::shared().saveQueue(m_playbackQueue, m_currentQueueIndex);
+}
+
+void MediaLibraryViewModel::setCurrentQueueIndex(int index) {
+    m_currentQueueIndex = index;
+    emit currentQueueIndexChanged();
+    MediaCacheManager::shared().saveQueue(m_playbackQueue, m_currentQueueIndex);
+}
+
+void MediaLibraryViewModel::setPlayer(std::unique_ptr<QueuePlayer> player) {
+    // The old player stops feeding the shared output when it is destroyed.
+    std::unique_ptr<QueuePlayer> old = std::move(m_player);
+    m_player = std::move(player);
+    emit playerChanged();
+    old.reset();
+}
+
+void MediaLibraryViewModel::setCurrentTitle(std::optional<QString> text) {
+    m_currentTitle = std::move(text);
+    emit currentTitleChanged();
+}
+
+void MediaLibraryViewModel::setCurrentArtist(std::optional<QString> text) {
+    m_currentArtist = std::move(text);
+    emit currentArtistChanged();
+}
+
+void MediaLibraryViewModel::setCurrentArtwork(QImage image) {
+    m_currentArtwork = std::move(image);
+    emit currentArtworkChanged();
+    printLine(QStringLiteral("currentArtwork changed: ") +
+              (m_currentArtwork.isNull() ? QStringLiteral("nil") : QStringLiteral("Image set")));
+}
+
+void MediaLibraryViewModel::setCurrentBitDepth(std::optional<QString> text) {
+    m_currentBitDepth = std::move(text);
+    emit currentBitDepthChanged();
+}
+
+void MediaLibraryViewModel::setCurrentSampleRate(std::optional<QString> text) {
+    m_currentSampleRate = std::move(text);
+    emit currentSampleRateChanged();
+}
+
+void MediaLibraryViewModel::setCurrentFilesize(std::optional<QString> text) {
+    m_currentFilesize = std::move(text);
+    emit currentFilesizeChanged();
+}
+
+void MediaLibraryViewModel::setCurrentFileType(std::optional<QString> text) {
+    m_currentFileType = std::move(text);
+    emit currentFileTypeChanged();
+}
+
+void MediaLibraryViewModel::setCurrentYear(std::optional<QString> text) {
+    m_currentYear = std::move(text);
+    emit currentYearChanged();
+}
+
+void MediaLibraryViewModel::setIsLoading(bool loading) {
+    m_isLoading = loading;
+    emit isLoadingChanged();
+}
+
+void MediaLibraryViewModel::setWaveformSamples(QList<float> samples) {
+    m_waveformSamples = std::move(samples);
+    emit waveformSamplesChanged();
+}
+
+void MediaLibraryViewModel::setShowError(bool show) {
+    m_showError = show;
+    emit showErrorChanged();
+}
+
+void MediaLibraryViewModel::setErrorMessage(const QString& message) {
+    m_errorMessage = message;
+    emit errorMessageChanged();
+}
+
+void MediaLibraryViewModel::setShowPermissionAlert(bool show) {
+    m_showPermissionAlert = show;
+    emit showPermissionAlertChanged();
+}
+
+void MediaLibraryViewModel::setIsFullscreenArtwork(bool on) {
+    m_isFullscreenArtwork = on;
+    emit isFullscreenArtworkChanged();
+}
+
+void MediaLibraryViewModel::setIsOLEDCareMode(bool on) {
+    m_isOLEDCareMode = on;
+    emit isOLEDCareModeChanged();
+    QSettings().setValue(QStringLiteral("isOLEDCareMode"), on);
+}
+
+void MediaLibraryViewModel::setIsBuffering(bool buffering) {
+    m_isBuffering = buffering;
+    emit isBufferingChanged();
+}
+
+void MediaLibraryViewModel::setIsDownloading(bool downloading) {
+    m_isDownloading = downloading;
+    emit isDownloadingChanged();
+}
+
+void MediaLibraryViewModel::setVolume(float volume) {
+    m_volume = volume;
+    emit volumeChanged();
+    printLine(QStringLiteral("Volume changed to: ") + floatText(volume));
+    if (m_player) {
+        m_player->setVolume(volume);
+        printLine(QStringLiteral("Player volume set to: ") + floatText(m_player->volume()));
+    } else {
+        printLine(QStringLiteral("WARNING: Player is nil when setting volume"));
+    }
+}
+
+// ---- Views' forms of optional values -------------------------------------
+
+static QVariant variantOf(const std::optional<MediaItem>& item) {
+    return item ? QVariant::fromValue(*item) : QVariant();
+}
+
+QVariant MediaLibraryViewModel::rootFolderVariant() const { return variantOf(m_rootFolder); }
+QVariant MediaLibraryViewModel::selectedFolderVariant() const { return variantOf(m_selectedFolder); }
+QVariant MediaLibraryViewModel::selectedFileVariant() const { return variantOf(m_selectedFile); }
+
+QStringList MediaLibraryViewModel::expandedFolderIDList() const {
+    return QStringList(m_expandedFolderIDs.cbegin(), m_expandedFolderIDs.cend());
+}
+
+void MediaLibraryViewModel::setExpandedFolderIDList(const QStringList& ids) {
+    setExpandedFolderIDs(QSet<QString>(ids.cbegin(), ids.cend()));
+}

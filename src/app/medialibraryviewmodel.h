@@ -1,0 +1,253 @@
+#pragma once
+
+#include "app/playerprogress.h"
+#include "library/mediaitem.h"
+#include "playback/queueplayer.h"
+
+#include <QImage>
+#include <QList>
+#include <QMetaObject>
+#include <QObject>
+#include <QPointer>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+#include <QVariant>
+#include <memory>
+#include <optional>
+
+class QMediaDevices;
+class QTimer;
+
+// The one state object of the program. Views read its properties and call its
+// operations; everything runs on the GUI thread. Every assignment of a
+// property notifies, also when the value is unchanged.
+//
+// The operations of each area live in their own source file
+// (medialibraryviewmodel_<area>.cpp) next to the state defined here.
+class MediaLibraryViewModel : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QVariant rootFolder READ rootFolderVariant NOTIFY rootFolderChanged)
+    Q_PROPERTY(QStringList expandedFolderIDs READ expandedFolderIDList WRITE setExpandedFolderIDList
+                   NOTIFY expandedFolderIDsChanged)
+    Q_PROPERTY(QVariant selectedFolder READ selectedFolderVariant NOTIFY selectedFolderChanged)
+    Q_PROPERTY(QString selectedFolderID READ selectedFolderIDText NOTIFY selectedFolderIDChanged)
+    Q_PROPERTY(QList<MediaItem> flattenedFiles READ flattenedFiles NOTIFY flattenedFilesChanged)
+    Q_PROPERTY(QVariant selectedFile READ selectedFileVariant NOTIFY selectedFileChanged)
+    Q_PROPERTY(QString selectedFileID READ selectedFileIDText NOTIFY selectedFileIDChanged)
+    Q_PROPERTY(QList<MediaItem> playbackQueue READ playbackQueue NOTIFY playbackQueueChanged)
+    Q_PROPERTY(int currentQueueIndex READ currentQueueIndex NOTIFY currentQueueIndexChanged)
+    Q_PROPERTY(QueuePlayer* player READ player NOTIFY playerChanged)
+    Q_PROPERTY(QString currentTitle READ currentTitleText NOTIFY currentTitleChanged)
+    Q_PROPERTY(QString currentArtist READ currentArtistText NOTIFY currentArtistChanged)
+    Q_PROPERTY(QImage currentArtwork READ currentArtwork NOTIFY currentArtworkChanged)
+    Q_PROPERTY(QString currentBitDepth READ currentBitDepthText NOTIFY currentBitDepthChanged)
+    Q_PROPERTY(QString currentSampleRate READ currentSampleRateText NOTIFY currentSampleRateChanged)
+    Q_PROPERTY(QString currentFilesize READ currentFilesizeText NOTIFY currentFilesizeChanged)
+    Q_PROPERTY(QString currentFileType READ currentFileTypeText NOTIFY currentFileTypeChanged)
+    Q_PROPERTY(QString currentYear READ currentYearText NOTIFY currentYearChanged)
+    Q_PROPERTY(bool isLoading READ isLoading NOTIFY isLoadingChanged)
+    Q_PROPERTY(PlayerProgress* progress READ progress CONSTANT)
+    Q_PROPERTY(QList<float> waveformSamples READ waveformSamples NOTIFY waveformSamplesChanged)
+    Q_PROPERTY(bool showError READ showError WRITE setShowError NOTIFY showErrorChanged)
+    Q_PROPERTY(QString errorMessage READ errorMessage WRITE setErrorMessage NOTIFY errorMessageChanged)
+    Q_PROPERTY(bool showPermissionAlert READ showPermissionAlert WRITE setShowPermissionAlert NOTIFY
+                   showPermissionAlertChanged)
+    Q_PROPERTY(bool isFullscreenArtwork READ isFullscreenArtwork WRITE setIsFullscreenArtwork NOTIFY
+                   isFullscreenArtworkChanged)
+    Q_PROPERTY(bool isOLEDCareMode READ isOLEDCareMode WRITE setIsOLEDCareMode NOTIFY
+                   isOLEDCareModeChanged)
+    Q_PROPERTY(bool isBuffering READ isBuffering NOTIFY isBufferingChanged)
+    Q_PROPERTY(bool isDownloading READ isDownloading NOTIFY isDownloadingChanged)
+    Q_PROPERTY(float volume READ volume WRITE setVolume NOTIFY volumeChanged)
+
+public:
+    explicit MediaLibraryViewModel(QObject* parent = nullptr);
+    ~MediaLibraryViewModel() override;
+
+    // ---- Published state -------------------------------------------------
+    const std::optional<MediaItem>& rootFolder() const { return m_rootFolder; }
+    void setRootFolder(std::optional<MediaItem> folder);
+
+    const QSet<QString>& expandedFolderIDs() const { return m_expandedFolderIDs; }
+    void setExpandedFolderIDs(QSet<QString> ids);
+
+    // Side effect: selectedFolderID, flattenedFiles and "LastSelectedFolderPath".
+    const std::optional<MediaItem>& selectedFolder() const { return m_selectedFolder; }
+    void setSelectedFolder(std::optional<MediaItem> folder);
+    const std::optional<QString>& selectedFolderID() const { return m_selectedFolderID; }
+    void setSelectedFolderID(std::optional<QString> id);
+
+    const QList<MediaItem>& flattenedFiles() const { return m_flattenedFiles; }
+    void setFlattenedFiles(QList<MediaItem> files);
+
+    const std::optional<MediaItem>& selectedFile() const { return m_selectedFile; }
+    void setSelectedFile(std::optional<MediaItem> file);
+    const std::optional<QString>& selectedFileID() const { return m_selectedFileID; }
+    void setSelectedFileID(std::optional<QString> id);
+
+    // Side effect of both: the queue is stored.
+    const QList<MediaItem>& playbackQueue() const { return m_playbackQueue; }
+    void setPlaybackQueue(QList<MediaItem> queue);
+    int currentQueueIndex() const { return m_currentQueueIndex; }
+    void setCurrentQueueIndex(int index);
+
+    QueuePlayer* player() const { return m_player.get(); }
+    // Replaces (and destroys) the current player.
+    void setPlayer(std::unique_ptr<QueuePlayer> player);
+
+    const std::optional<QString>& currentTitle() const { return m_currentTitle; }
+    void setCurrentTitle(std::optional<QString> text);
+    const std::optional<QString>& currentArtist() const { return m_currentArtist; }
+    void setCurrentArtist(std::optional<QString> text);
+    // A null image means no artwork. Side effect: prints the change.
+    const QImage& currentArtwork() const { return m_currentArtwork; }
+    void setCurrentArtwork(QImage image);
+    const std::optional<QString>& currentBitDepth() const { return m_currentBitDepth; }
+    void setCurrentBitDepth(std::optional<QString> text);
+    const std::optional<QString>& currentSampleRate() const { return m_currentSampleRate; }
+    void setCurrentSampleRate(std::optional<QString> text);
+    const std::optional<QString>& currentFilesize() const { return m_currentFilesize; }
+    void setCurrentFilesize(std::optional<QString> text);
+    const std::optional<QString>& currentFileType() const { return m_currentFileType; }
+    void setCurrentFileType(std::optional<QString> text);
+    const std::optional<QString>& currentYear() const { return m_currentYear; }
+    void setCurrentYear(std::optional<QString> text);
+
+    bool isLoading() const { return m_isLoading; }
+    void setIsLoading(bool loading);
+    PlayerProgress* progress() const { return m_progress; }
+    const QList<float>& waveformSamples() const { return m_waveformSamples; }
+    void setWaveformSamples(QList<float> samples);
+    bool showError() const { return m_showError; }
+    void setShowError(bool show);
+    QString errorMessage() const { return m_errorMessage; }
+    void setErrorMessage(const QString& message);
+    bool showPermissionAlert() const { return m_showPermissionAlert; }
+    void setShowPermissionAlert(bool show);
+    bool isFullscreenArtwork() const { return m_isFullscreenArtwork; }
+    void setIsFullscreenArtwork(bool on);
+    // Side effect: stored under "isOLEDCareMode".
+    bool isOLEDCareMode() const { return m_isOLEDCareMode; }
+    void setIsOLEDCareMode(bool on);
+    bool isBuffering() const { return m_isBuffering; }
+    void setIsBuffering(bool buffering);
+    bool isDownloading() const { return m_isDownloading; }
+    void setIsDownloading(bool downloading);
+    // Side effect: reaches the player (or the next one) and prints the change.
+    float volume() const { return m_volume; }
+    void setVolume(float volume);
+
+    // Finds an item by id below rootFolder; nothing when there is no root.
+    std::optional<MediaItem> findItem(const QString& id) const;
+
+    // ---- Library: scanning, folder access, folder watch -----------------
+
+    // ---- Playback engine, progress and seeking ---------------------------
+
+    // ---- Queue operations and folder groups ------------------------------
+
+    // ---- Artwork, track information, waveform ----------------------------
+
+    // ---- System integration: media keys, now playing, sleep -------------
+
+signals:
+    void rootFolderChanged();
+    void expandedFolderIDsChanged();
+    void selectedFolderChanged();
+    void selectedFolderIDChanged();
+    void flattenedFilesChanged();
+    void selectedFileChanged();
+    void selectedFileIDChanged();
+    void playbackQueueChanged();
+    void currentQueueIndexChanged();
+    void playerChanged();
+    void currentTitleChanged();
+    void currentArtistChanged();
+    void currentArtworkChanged();
+    void currentBitDepthChanged();
+    void currentSampleRateChanged();
+    void currentFilesizeChanged();
+    void currentFileTypeChanged();
+    void currentYearChanged();
+    void isLoadingChanged();
+    void waveformSamplesChanged();
+    void showErrorChanged();
+    void errorMessageChanged();
+    void showPermissionAlertChanged();
+    void isFullscreenArtworkChanged();
+    void isOLEDCareModeChanged();
+    void isBufferingChanged();
+    void isDownloadingChanged();
+    void volumeChanged();
+
+private:
+    // Start-up in order; see the constructor.
+    void restoreStoredState();
+    void installApplicationObservers();
+
+    // Views see optionals as a null variant or an empty string.
+    QVariant rootFolderVariant() const;
+    QVariant selectedFolderVariant() const;
+    QVariant selectedFileVariant() const;
+    QString selectedFolderIDText() const { return m_selectedFolderID.value_or(QString()); }
+    QString selectedFileIDText() const { return m_selectedFileID.value_or(QString()); }
+    QString currentTitleText() const { return m_currentTitle.value_or(QString()); }
+    QString currentArtistText() const { return m_currentArtist.value_or(QString()); }
+    QString currentBitDepthText() const { return m_currentBitDepth.value_or(QString()); }
+    QString currentSampleRateText() const { return m_currentSampleRate.value_or(QString()); }
+    QString currentFilesizeText() const { return m_currentFilesize.value_or(QString()); }
+    QString currentFileTypeText() const { return m_currentFileType.value_or(QString()); }
+    QString currentYearText() const { return m_currentYear.value_or(QString()); }
+    QStringList expandedFolderIDList() const;
+    void setExpandedFolderIDList(const QStringList& ids);
+
+    // Published state.
+    std::optional<MediaItem> m_rootFolder;
+    QSet<QString> m_expandedFolderIDs;
+    std::optional<MediaItem> m_selectedFolder;
+    std::optional<QString> m_selectedFolderID;
+    QList<MediaItem> m_flattenedFiles;
+    std::optional<MediaItem> m_selectedFile;
+    std::optional<QString> m_selectedFileID;
+    QList<MediaItem> m_playbackQueue;
+    int m_currentQueueIndex = 0;
+    std::unique_ptr<QueuePlayer> m_player;
+    std::optional<QString> m_currentTitle;
+    std::optional<QString> m_currentArtist;
+    QImage m_currentArtwork;
+    std::optional<QString> m_currentBitDepth;
+    std::optional<QString> m_currentSampleRate;
+    std::optional<QString> m_currentFilesize;
+    std::optional<QString> m_currentFileType;
+    std::optional<QString> m_currentYear;
+    bool m_isLoading = false;
+    PlayerProgress* m_progress = nullptr;
+    QList<float> m_waveformSamples;
+    bool m_showError = false;
+    QString m_errorMessage;
+    bool m_showPermissionAlert = false;
+    bool m_isFullscreenArtwork = false;
+    bool m_isOLEDCareMode = false;
+    bool m_isBuffering = false;
+    bool m_isDownloading = false;
+    float m_volume = 1.0f;
+
+    // Private state.
+    std::optional<int> m_timeObserverToken;
+    QMetaObject::Connection m_itemObserver;
+    QTimer* m_downloadPollTimer = nullptr;
+    // The opened media folder; while set, access to it is held.
+    std::optional<QUrl> m_currentRootURL;
+    QMetaObject::Connection m_activeObserver;
+    QMetaObject::Connection m_rateObserver;
+    QMetaObject::Connection m_statusObserver;
+    QMetaObject::Connection m_bufferEmptyObserver;
+    QMetaObject::Connection m_keepUpObserver;
+    QMetaObject::Connection m_itemStatusObserver;
+    QMetaObject::Connection m_durationObserver;
+    static inline const QString bookmarkKey = QStringLiteral("SyncedFolderBookmark");
+    // Kept for the life of the view model so that output changes are noticed.
+    QMediaDevices* m_routeDetector = nullptr;
+};

@@ -1,0 +1,78 @@
+#include "library/mediaitemtree.h"
+
+#include "library/filetypes.h"
+
+static void appendAudioFiles(const MediaItem& folder, QList<MediaItem>& result) {
+    if (!folder.children)
+        return;
+    for (const MediaItem& child : *folder.children) {
+        if (child.isDirectory)
+            appendAudioFiles(child, result);
+        else if (isAudioFileName(child.id()))
+            result.append(child);
+    }
+}
+
+QList<MediaItem> flattenAudioFiles(const MediaItem& folder) {
+    QList<MediaItem> result;
+    appendAudioFiles(folder, result);
+    return result;
+}
+
+template <typename Match>
+static const MediaItem* findFirst(const QList<MediaItem>& items, const Match& match) {
+    for (const MediaItem& item : items) {
+        if (match(item))
+            return &item;
+        if (item.children) {
+            if (const MediaItem* found = findFirst(*item.children, match))
+                return found;
+        }
+    }
+    return nullptr;
+}
+
+static std::optional<MediaItem> copyOf(const MediaItem* item) {
+    return item ? std::optional<MediaItem>(*item) : std::nullopt;
+}
+
+std::optional<MediaItem> findItem(const QList<MediaItem>& items, const QString& id) {
+    return copyOf(findFirst(items, [&](const MediaItem& item) { return item.id() == id; }));
+}
+
+static QStringView withoutTrailingSlash(QStringView text) {
+    while (text.size() > 1 && text.endsWith(QLatin1Char('/')) && !text.endsWith(u":///"))
+        text.chop(1);
+    return text;
+}
+
+std::optional<MediaItem> findItemByPath(const QList<MediaItem>& items, const QString& path) {
+    // Ids are the fully encoded form of a local path, so the wanted path is
+    // encoded once instead of decoding every node's id.
+    const QString wanted = absoluteString(QUrl::fromLocalFile(path));
+    const QStringView key = withoutTrailingSlash(wanted);
+    return copyOf(findFirst(
+        items, [&](const MediaItem& item) { return withoutTrailingSlash(item.id()) == key; }));
+}
+
+std::optional<MediaItem> findItemByPath(const QList<MediaItem>& items, const QUrl& url) {
+    return findItemByPath(items, normalizedPath(url));
+}
+
+static const MediaItem* findParent(const QList<MediaItem>& items, const QString& childId) {
+    for (const MediaItem& item : items) {
+        if (!item.isDirectory || !item.children)
+            continue;
+        for (const MediaItem& child : *item.children) {
+            if (child.id() == childId)
+                return &item;
+        }
+        if (const MediaItem* found = findParent(*item.children, childId))
+            return found;
+    }
+    return nullptr;
+}
+
+std::optional<MediaItem> findParentFolder(const QList<MediaItem>& items, const QUrl& url) {
+    return copyOf(findParent(items, absoluteString(url)));
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+namespace testsupport {
+
+QByteArray readFile(const QString& path);
+void writeFile(const QString& path, const QByteArray& bytes);
+// Creates the parent folders too.
+void touch(const QString& path);
+
+// Standard output written while `body` runs, as lines.
+QStringList capturedLines(const std::function<void()>& body);
+
+// Runs the Qt event loop until `done` holds or `timeoutMs` passes.
+bool waitUntil(const std::function<bool()>& done, int timeoutMs = 5000);
+
+// Runs a program to its end; returns its exit code (-1 when it did not start).
+int runProgram(const QString& program, const QStringList& arguments, QByteArray* output = nullptr,
+               int timeoutMs = 60000);
+
+} // namespace testsupport
