@@ -4,6 +4,7 @@
 #include "cache/mediacachemanager.h"
 #include "library/mediaitemtree.h"
 
+#include <QGuiApplication>
 #include <QMediaDevices>
 #include <QSettings>
 
@@ -14,8 +15,10 @@ MediaLibraryViewModel::MediaLibraryViewModel(QObject* parent) : QObject(parent) 
 
     restoreStoredState();
 
-    // 4. The media folder is restored, scanned and the last file loaded paused
-    //    (library and playback areas). 5. Media keys are registered.
+    // 4. The media folder comes back, with the last file loaded paused.
+    restoreLastFolder();
+    // 5. Media keys.
+    setupRemoteCommands();
 
     installApplicationObservers();
 }
@@ -37,8 +40,18 @@ void MediaLibraryViewModel::restoreStoredState() {
 }
 
 void MediaLibraryViewModel::installApplicationObservers() {
-    // 6. Activation refreshes access and the library; 7. quitting saves the
-    // playback position. Both are connected by their areas.
+    // 6. Activation renews folder access and refreshes the library.
+    if (!qGuiApp)
+        return;
+    m_activeObserver = connect(qGuiApp, &QGuiApplication::applicationStateChanged, this,
+                               [this](Qt::ApplicationState state) {
+                                   if (state != Qt::ApplicationActive)
+                                       return;
+                                   refreshSecurityScopeAccess();
+                                   refreshLibrary();
+                               });
+    // 7. Quitting saves the playback position.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { savePlaybackPosition(); });
 }
 
 std::optional<MediaItem> MediaLibraryViewModel::findItem(const QString& id) const {

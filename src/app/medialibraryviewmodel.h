@@ -143,14 +143,41 @@ public:
     std::optional<MediaItem> findItem(const QString& id) const;
 
     // ---- Library: scanning, folder access, folder watch -----------------
+    // (medialibraryviewmodel_library.cpp, medialibraryviewmodel_access.cpp)
+    Q_INVOKABLE void restoreLastFolder();
+    Q_INVOKABLE void refreshSecurityScopeAccess();
+    Q_INVOKABLE void refreshLibrary();
 
     // ---- Playback engine, progress and seeking ---------------------------
+    // (medialibraryviewmodel_playback.cpp, medialibraryviewmodel_progress.cpp)
+    void loadFile(const MediaItem& item, bool autoPlay);
+    void handleTrackChange(const MediaItem& item);
+    void checkDownloadStatus(const QUrl& url);
+    void updateBufferingState();
+    Q_INVOKABLE void togglePlayPause();
+    void selectContainingFolder(const MediaItem& item);
+    PlayerItem* makePlayerItem(const QUrl& url);
+    void addTimeObserver();
+    void removeTimeObserver();
+    Q_INVOKABLE void seek(double seconds);
+    void savePlaybackPosition();
 
     // ---- Queue operations and folder groups ------------------------------
+    // (medialibraryviewmodel_queue.cpp, medialibraryviewmodel_foldergroups.cpp)
 
     // ---- Artwork, track information, waveform ----------------------------
+    // (medialibraryviewmodel_artwork.cpp, medialibraryviewmodel_trackinfo.cpp,
+    //  medialibraryviewmodel_waveform.cpp)
+    // Sets currentArtwork for a track; returns whether an image was found.
+    bool loadCurrentArtwork(const QUrl& trackUrl);
+    void loadTrackInfo(const MediaItem& item);
+    void loadWaveform(const MediaItem& item);
 
     // ---- System integration: media keys, now playing, sleep -------------
+    // (medialibraryviewmodel_system.cpp)
+    void setupRemoteCommands();
+    void updateNowPlayingInfo();
+    void updateSleepPrevention();
 
 signals:
     void rootFolderChanged();
