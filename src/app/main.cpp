@@ -1,4 +1,5 @@
 #include "app/medialibraryviewmodel.h"
+#include "app/quitonsignal.h"
 
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
@@ -11,6 +12,7 @@ int main(int argc, char* argv[]) {
     QGuiApplication app(argc, argv);
     QGuiApplication::setOrganizationName(QStringLiteral("Tolvane"));
     QGuiApplication::setApplicationName(QStringLiteral("Tolvane"));
+    quitOnTerminationSignals();
 
     MediaLibraryViewModel viewModel;
 
