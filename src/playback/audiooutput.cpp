@@ -1,0 +1,170 @@
+#include "playback/audiooutput.h"
+
+#include "playback/clockedsink.h"
+#include "playback/devicesink.h"
+#include "playback/wavsink.h"
+
+#include <QCoreApplication>
+#include <QAudioDevice>
+#include <QMediaDevices>
+#include <QThread>
+#include <thread>
+
+namespace {
+
+constexpr int FallbackRate = 44100;
+
+// Whether a sound device exists. Qt's device list is asked on the main
+// thread; elsewhere the sound server is asked directly.
+bool deviceExists() {
+    const QCoreApplication* app = QCoreApplication::instance();
+    if (app && QThread::currentThread() == app->thread())
+        return !QMediaDevices::audioOutputs().isEmpty();
+    DeviceSink probe;
+    return probe.connect();
+}
+
+} // namespace
+
+AudioOutput& AudioOutput::shared() {
+    static AudioOutput* output = [] {
+        auto* created = new AudioOutput;
+        // Closed while the application object still exists, before any static
+        // teardown, so the process always exits cleanly.
+        if (QCoreApplication::instance())
+            qAddPostRoutine([] { AudioOutput::shared().shutdown(); });
+        return created;
+    }();
+    return *output;
+}
+
+AudioOutput::AudioOutput() { configureFromEnvironment(); }
+
+AudioOutput::~AudioOutput() { shutdown(); }
+
+void AudioOutput::configureFromEnvironment() {
+    const QString spec = qEnvironmentVariable("TOLVANE_AUDIO_OUTPUT", QStringLiteral("auto"));
+    const bool fast = qEnvironmentVariable("TOLVANE_OUTPUT_PACE") == QLatin1String("fast");
+    configure(spec, fast, qEnvironmentVariableIntValue("TOLVANE_OUTPUT_RATE"));
+}
+
+void AudioOutput::configure(const QString& spec, bool fastPace, int sampleRate) {
+    Kind kind = Kind::Null;
+    QString path;
+    if (spec.startsWith(QLatin1String("wav:"))) {
+        kind = Kind::Wav;
+        path = spec.mid(4);
+    } else if (spec == QLatin1String("device")) {
+        kind = Kind::Device;
+    } else if (spec == QLatin1String("null")) {
+        kind = Kind::Null;
+    } else {
+        kind = deviceExists() ? Kind::Device : Kind::Null;
+    }
+    std::lock_guard lock(m_mutex);
+    if (m_sink) {
+        m_activeSink = nullptr;
+        m_sink->stop();
+        m_sink.reset();
+    }
+    m_format = {};
+    m_kind = kind;
+    m_wavPath = path;
+    m_fastPace = fastPace;
+    m_fixedRate = sampleRate > 0 ? sampleRate : 0;
+}
+
+OutputFormat AudioOutput::start(int preferredRate) {
+    std::lock_guard lock(m_mutex);
+    if (m_sink)
+        return m_format;
+    OutputFormat format;
+    format.sampleRate = m_fixedRate > 0 ? m_fixedRate
+                        : preferredRate > 0 ? preferredRate
+                                            : FallbackRate;
+    if (m_kind == Kind::Device) {
+        auto device = std::make_unique<DeviceSink>();
+        if (device->connect()) {
+            format.sampleRate = device->preferredSampleRate();
+            if (device->start(format, this))
+                m_sink = std::move(device);
+        }
+        if (!m_sink)
+            qWarning("Audio output: no sound device, playing without sound");
+    } else if (m_kind == Kind::Wav) {
+        auto wav = std::make_unique<WavSink>(m_wavPath, !m_fastPace);
+        if (wav->start(format, this))
+            m_sink = std::move(wav);
+        else
+            qWarning("Audio output: cannot write %s", qPrintable(m_wavPath));
+    }
+    if (!m_sink) {
+        auto null = std::make_unique<NullSink>(!m_fastPace || m_kind != Kind::Null);
+        null->start(format, this);
+        m_sink = std::move(null);
+    }
+    m_format = format;
+    m_activeSink = m_sink.get();
+    return m_format;
+}
+
+OutputFormat AudioOutput::format() const {
+    std::lock_guard lock(m_mutex);
+    return m_format;
+}
+
+AudioOutput::Kind AudioOutput::kind() const {
+    std::lock_guard lock(m_mutex);
+    return m_kind;
+}
+
+void AudioOutput::waitUntilIdle() const {
+    while (m_rendering.load(std::memory_order_seq_cst))
+        std::this_thread::yield();
+}
+
+void AudioOutput::attach(AudioRenderer* stream) {
+    m_stream.store(stream, std::memory_order_seq_cst);
+    waitUntilIdle();
+}
+
+void AudioOutput::detach(AudioRenderer* stream) {
+    AudioRenderer* expected = stream;
+    if (m_stream.compare_exchange_strong(expected, nullptr, std::memory_order_seq_cst))
+        waitUntilIdle();
+}
+
+int AudioOutput::render(float* destination, int frames, bool paced) {
+    m_rendering.store(true, std::memory_order_seq_cst);
+    AudioRenderer* stream = m_stream.load(std::memory_order_seq_cst);
+    const int got = stream ? stream->render(destination, frames, paced) : 0;
+    m_rendering.store(false, std::memory_order_seq_cst);
+    m_framesPlayed.fetch_add(got, std::memory_order_relaxed);
+    // Silence after the last real frame shortens what is still to be heard.
+    const int64_t tail = m_silenceTail.load(std::memory_order_relaxed);
+    m_silenceTail.store(got == 0 ? tail + frames : frames - got, std::memory_order_relaxed);
+    return got;
+}
+
+int64_t AudioOutput::latencyFrames() const {
+    const AudioSink* sink = m_activeSink.load(std::memory_order_acquire);
+    if (!sink)
+        return 0;
+    return std::max<int64_t>(0, sink->latencyFrames() - m_silenceTail.load());
+}
+
+bool AudioOutput::moveToDevice(const QByteArray& deviceId) {
+    std::lock_guard lock(m_mutex);
+    auto* device = dynamic_cast<DeviceSink*>(m_sink.get());
+    return device && device->moveTo(deviceId);
+}
+
+void AudioOutput::shutdown() {
+    std::lock_guard lock(m_mutex);
+    m_activeSink = nullptr;
+    if (m_sink) {
+        m_sink->stop();
+        m_sink.reset();
+    }
+    m_format = {};
+}

@@ -1,0 +1,369 @@
+#include "playback/gaplessqueueplayer.h"
+
+#include "playback/audiooutput.h"
+
+#include <QCoreApplication>
+#include <cmath>
+
+namespace {
+constexpr int PollMs = 10;
+// While paused, polling goes on this many times after the last activity, to
+// pick up jumps (seeks, removals) that the output applies.
+constexpr int IdlePollsBeforeStop = 50;
+} // namespace
+
+std::unique_ptr<QueuePlayer> makeQueuePlayer(const QList<PlayerItem*>& items) {
+    return std::make_unique<GaplessQueuePlayer>(items);
+}
+
+GaplessQueuePlayer::GaplessQueuePlayer(const QList<PlayerItem*>& items, QObject* parent)
+    : QueuePlayer(parent) {
+    QPointer<GaplessQueuePlayer> self(this);
+    QueueDecoder::Reports reports;
+    // Called on the decoder thread, which ends before this object does.
+    reports.opened = [this](int track, double seconds) {
+        QMetaObject::invokeMethod(
+            this, [this, track, seconds] { onOpened(track, seconds); }, Qt::QueuedConnection);
+    };
+    reports.failed = [this](int track, const QString& error) {
+        QMetaObject::invokeMethod(
+            this, [this, track, error] { onFailed(track, error); }, Qt::QueuedConnection);
+    };
+    reports.buffered = [this](int track) {
+        QMetaObject::invokeMethod(
+            this, [this, track] { onBuffered(track); }, Qt::QueuedConnection);
+    };
+    reports.seekFailed = [this](uint32_t serial) {
+        QMetaObject::invokeMethod(
+            this, [this, serial] { onSeekFailed(serial); }, Qt::QueuedConnection);
+    };
+    m_decoder = std::make_unique<QueueDecoder>(m_stream, std::move(reports));
+    AudioOutput::shared().attach(&m_stream);
+
+    m_pollTimer.setInterval(PollMs);
+    m_pollTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_pollTimer, &QTimer::timeout, this, &GaplessQueuePlayer::poll);
+    for (PlayerItem* item : items)
+        insert(item);
+}
+
+GaplessQueuePlayer::~GaplessQueuePlayer() {
+    interruptSeek();
+    AudioOutput::shared().detach(&m_stream);
+    m_decoder.reset();
+}
+
+// ---- items
+
+bool GaplessQueuePlayer::canInsert(PlayerItem* item, PlayerItem* after) const {
+    if (!item || m_items.contains(item))
+        return false;
+    return !after || m_items.contains(after);
+}
+
+void GaplessQueuePlayer::insert(PlayerItem* item, PlayerItem* after) {
+    if (!canInsert(item, after))
+        return;
+    item->setParent(this);
+    const int track = m_nextTrack++;
+    m_itemOfTrack.insert(track, item);
+    m_trackOfItem.insert(item, track);
+    const int index = after ? int(m_items.indexOf(after)) + 1 : int(m_items.size());
+    m_items.insert(index, item);
+    m_decoder->insert(track, item->url().toLocalFile(),
+                      after ? m_trackOfItem.value(after, -1) : -1);
+    if (!m_current && index == 0)
+        setCurrent(item);
+    keepPolling();
+    updateStatus();
+}
+
+void GaplessQueuePlayer::remove(PlayerItem* item) {
+    const int index = int(m_items.indexOf(item));
+    if (index < 0)
+        return;
+    m_items.removeAt(index);
+    m_decoder->remove(m_trackOfItem.value(item, -1));
+    if (item == m_current) {
+        m_position = {};
+        setCurrent(m_items.value(0, nullptr));
+    }
+    keepPolling();
+    updateStatus();
+}
+
+void GaplessQueuePlayer::removeAllItems() {
+    m_items.clear();
+    m_decoder->removeAll();
+    m_position = {};
+    setCurrent(nullptr);
+    keepPolling();
+    updateStatus();
+}
+
+// ---- rate and status
+
+void GaplessQueuePlayer::play() { setRate(1.0f); }
+
+void GaplessQueuePlayer::pause() { setRate(0.0f); }
+
+void GaplessQueuePlayer::setRate(float rate) {
+    if (rate == m_rate)
+        return;
+    m_rate = rate;
+    m_stream.setPlaying(rate > 0);
+    for (const Observer& observer : m_observers) {
+        if (rate > 0)
+            observer.timer->start();
+        else
+            observer.timer->stop();
+    }
+    keepPolling();
+    emit rateChanged(rate);
+    notifyObservers();
+    updateStatus();
+}
+
+void GaplessQueuePlayer::updateStatus() {
+    TimeControlStatus status = TimeControlStatus::Playing;
+    if (m_rate <= 0)
+        status = TimeControlStatus::Paused;
+    else if (!m_current || m_current->status() != PlayerItem::Status::ReadyToPlay ||
+             !m_position.valid || m_stream.isStarved())
+        status = TimeControlStatus::WaitingToPlayAtSpecifiedRate;
+    if (status != m_status) {
+        m_status = status;
+        emit timeControlStatusChanged(status);
+    }
+}
+
+// An item whose frames run out while it plays shows an empty buffer.
+void GaplessQueuePlayer::updateBufferState() {
+    if (!m_current || m_current->status() != PlayerItem::Status::ReadyToPlay)
+        return;
+    const bool starved = m_rate > 0 && m_position.valid && m_stream.isStarved();
+    if (starved == m_starvedShown)
+        return;
+    m_starvedShown = starved;
+    m_current->setPlaybackBufferEmpty(starved);
+    m_current->setPlaybackLikelyToKeepUp(!starved);
+}
+
+void GaplessQueuePlayer::setVolume(float volume) {
+    m_volume = std::clamp(volume, 0.0f, 1.0f);
+    m_stream.setVolume(m_volume);
+}
+
+// ---- following the stream
+
+void GaplessQueuePlayer::keepPolling() {
+    m_idlePolls = 0;
+    if (!m_pollTimer.isActive())
+        m_pollTimer.start();
+}
+
+int64_t GaplessQueuePlayer::heardPosition() const {
+    const AudioOutput& output = AudioOutput::shared();
+    const int64_t latency = output.isAttached(&m_stream) ? output.latencyFrames() : 0;
+    return m_stream.playedPosition() - latency;
+}
+
+void GaplessQueuePlayer::poll() {
+    const int64_t heard = heardPosition();
+    bool applied = false;
+    while (const StreamEvent* pending = m_stream.peekEvent()) {
+        if (!pending->jump && pending->position > heard)
+            break; // a boundary still inside the device's buffer
+        const StreamEvent event = *pending;
+        m_stream.popEvent();
+        applyEvent(event);
+        applied = true;
+    }
+    if (m_position.valid)
+        m_lastTime = currentTime();
+    updateBufferState();
+    updateStatus();
+    if (m_rate > 0 || m_seekPending || applied || m_stream.peekEvent())
+        m_idlePolls = 0;
+    else if (++m_idlePolls > IdlePollsBeforeStop)
+        m_pollTimer.stop();
+}
+
+void GaplessQueuePlayer::applyEvent(const StreamEvent& event) {
+    if (event.end) {
+        if (m_position.valid)
+            m_lastTime = secondsAt(m_position, event.position);
+        const int last = m_items.indexOf(m_itemOfTrack.value(event.trackId));
+        if (last >= 0)
+            retireBefore(last + 1);
+        m_position = {};
+        setCurrent(nullptr);
+        if (!event.jump)
+            setRate(0.0f); // played to the end: the player stops
+        return;
+    }
+    PlayerItem* item = m_itemOfTrack.value(event.trackId);
+    int index = item ? int(m_items.indexOf(item)) : -1;
+    if (index < 0 && item && event.jump && event.seekSerial) {
+        // A seek raced the boundary: the output went back to the item.
+        m_items.prepend(item);
+        index = 0;
+    }
+    if (index < 0)
+        return; // removed meanwhile; the jump that follows moves on
+    retireBefore(index);
+    m_position = {true, event.trackId, event.startFrame, event.position};
+    if (event.seekSerial && event.seekSerial == m_seekSerial && m_seekPending)
+        finishSeek(true);
+    setCurrent(item);
+    if (event.jump)
+        notifyObservers();
+}
+
+void GaplessQueuePlayer::retireBefore(int index) {
+    for (int i = 0; i < index && !m_items.isEmpty(); ++i) {
+        PlayerItem* item = m_items.takeFirst();
+        m_decoder->retire(m_trackOfItem.value(item, -1));
+    }
+}
+
+void GaplessQueuePlayer::setCurrent(PlayerItem* item) {
+    if (item == m_current)
+        return;
+    interruptSeek();
+    m_current = item;
+    m_starvedShown = false;
+    emit currentItemChanged(item);
+}
+
+double GaplessQueuePlayer::secondsAt(const Position& position, int64_t streamPosition) const {
+    const int rate = m_stream.sampleRate();
+    if (!position.valid || rate <= 0)
+        return 0;
+    const int64_t frame =
+        position.startFrame + std::max<int64_t>(0, streamPosition - position.startPosition);
+    return double(frame) / rate;
+}
+
+double GaplessQueuePlayer::currentTime() const {
+    int64_t heard = heardPosition();
+    if (const StreamEvent* pending = m_stream.peekEvent()) {
+        // The output is ahead of the last event applied.
+        if (pending->jump && !pending->end) {
+            return secondsAt({true, pending->trackId, pending->startFrame, pending->position},
+                             heard);
+        }
+        heard = std::min(heard, pending->position);
+    }
+    if (!m_position.valid)
+        return m_current ? 0 : m_lastTime;
+    return secondsAt(m_position, heard);
+}
+
+// ---- time observers and seeking
+
+int GaplessQueuePlayer::addPeriodicTimeObserver(double intervalSeconds, TimeObserver observer) {
+    const int token = m_nextToken++;
+    auto* timer = new QTimer(this);
+    timer->setTimerType(Qt::PreciseTimer);
+    timer->setInterval(std::max(1, int(std::lround(intervalSeconds * 1000))));
+    connect(timer, &QTimer::timeout, this, [this, token] {
+        poll();
+        for (const Observer& entry : m_observers) {
+            if (entry.token == token) {
+                const TimeObserver callback = entry.callback;
+                callback(currentTime());
+                return;
+            }
+        }
+    });
+    m_observers.push_back({token, timer, std::move(observer)});
+    if (m_rate > 0)
+        timer->start();
+    return token;
+}
+
+void GaplessQueuePlayer::removeTimeObserver(int token) {
+    for (auto it = m_observers.begin(); it != m_observers.end(); ++it) {
+        if (it->token == token) {
+            it->timer->stop();
+            it->timer->deleteLater();
+            m_observers.erase(it);
+            return;
+        }
+    }
+}
+
+void GaplessQueuePlayer::notifyObservers() {
+    if (m_observers.empty())
+        return;
+    const double time = currentTime();
+    std::vector<TimeObserver> callbacks;
+    for (const Observer& observer : m_observers)
+        callbacks.push_back(observer.callback);
+    for (const TimeObserver& callback : callbacks)
+        callback(time);
+}
+
+void GaplessQueuePlayer::seek(double seconds, SeekCompletion completion) {
+    interruptSeek();
+    if (!m_current) {
+        if (completion)
+            QTimer::singleShot(0, qApp, [completion] { completion(false); });
+        return;
+    }
+    m_seekPending = true;
+    m_seekCompletion = std::move(completion);
+    m_decoder->seek(m_trackOfItem.value(m_current, -1), seconds, ++m_seekSerial);
+    keepPolling();
+}
+
+void GaplessQueuePlayer::finishSeek(bool finished) {
+    m_seekPending = false;
+    const SeekCompletion completion = std::move(m_seekCompletion);
+    m_seekCompletion = {};
+    if (completion)
+        completion(finished);
+}
+
+// The completion of a seek overtaken by another seek or a change of item runs
+// later on the GUI thread, never inside the call that overtook it.
+void GaplessQueuePlayer::interruptSeek() {
+    if (!m_seekPending)
+        return;
+    m_seekPending = false;
+    const SeekCompletion completion = std::move(m_seekCompletion);
+    m_seekCompletion = {};
+    if (completion)
+        QTimer::singleShot(0, qApp, [completion] { completion(false); });
+}
+
+// ---- reports from the decoder thread
+
+void GaplessQueuePlayer::onOpened(int track, double seconds) {
+    if (PlayerItem* item = m_itemOfTrack.value(track)) {
+        item->setReady(seconds);
+        updateStatus();
+    }
+}
+
+void GaplessQueuePlayer::onFailed(int track, const QString& error) {
+    if (PlayerItem* item = m_itemOfTrack.value(track)) {
+        item->setFailed(error);
+        updateStatus();
+    }
+}
+
+void GaplessQueuePlayer::onBuffered(int track) {
+    if (PlayerItem* item = m_itemOfTrack.value(track)) {
+        if (item->status() == PlayerItem::Status::Failed)
+            return;
+        item->setPlaybackBufferEmpty(false);
+        item->setPlaybackLikelyToKeepUp(true);
+    }
+}
+
+void GaplessQueuePlayer::onSeekFailed(uint32_t serial) {
+    if (m_seekPending && serial == m_seekSerial)
+        finishSeek(false);
+}

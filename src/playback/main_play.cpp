@@ -1,0 +1,59 @@
+// tolvane-play FILE...: plays the files as one gapless queue on the output
+// chosen by TOLVANE_AUDIO_OUTPUT, prints each track change and exits when the
+// last file ends. A file that cannot be played is reported and skipped.
+
+#include "app/console.h"
+#include "app/quitonsignal.h"
+#include "playback/queueplayer.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QHash>
+#include <QUrl>
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const QStringList files = app.arguments().mid(1);
+    if (files.isEmpty()) {
+        std::fprintf(stderr, "usage: tolvane-play FILE...\n");
+        return 2;
+    }
+    quitOnTerminationSignals();
+
+    QList<PlayerItem*> items;
+    QHash<PlayerItem*, QString> names;
+    for (const QString& file : files) {
+        auto* item = new PlayerItem(QUrl::fromLocalFile(QFileInfo(file).absoluteFilePath()));
+        items.append(item);
+        names.insert(item, file);
+    }
+    std::unique_ptr<QueuePlayer> player = makeQueuePlayer(items);
+    int failures = 0;
+
+    QObject::connect(player.get(), &QueuePlayer::currentItemChanged, &app,
+                     [&](PlayerItem* item) {
+                         if (!item) {
+                             app.quit();
+                             return;
+                         }
+                         if (item->status() != PlayerItem::Status::Failed)
+                             printLine(QStringLiteral("Playing: ") + names.value(item));
+                     });
+    for (PlayerItem* item : items) {
+        QObject::connect(item, &PlayerItem::statusChanged, &app,
+                         [&, item](PlayerItem::Status status) {
+                             if (status != PlayerItem::Status::Failed)
+                                 return;
+                             ++failures;
+                             printLine(QStringLiteral("Cannot play: ") + names.value(item) +
+                                       QStringLiteral(": ") + item->error());
+                             player->remove(item);
+                         });
+    }
+    printLine(QStringLiteral("Playing: ") + names.value(items.first()));
+    player->play();
+    const int result = app.exec();
+    player.reset();
+    return result != 0 ? result : failures > 0 ? 1 : 0;
+}

@@ -1,0 +1,165 @@
+#include "playback/playbackstream.h"
+
+PlaybackStream::PlaybackStream() : m_ring(RingFrames, Channels) {}
+
+// ---- decoder thread
+
+bool PlaybackStream::hasSegmentSlot() const {
+    return m_segmentWrite.load(std::memory_order_relaxed) -
+               m_segmentRead.load(std::memory_order_seq_cst) <
+           SegmentSlots;
+}
+
+uint64_t PlaybackStream::pushSegment(int kind, int trackId, int64_t startFrame, bool jump,
+                                     uint32_t seekSerial) {
+    const uint64_t index = m_segmentWrite.load(std::memory_order_relaxed);
+    StreamSegment& segment = slot(index);
+    segment.kind = kind;
+    segment.trackId = trackId;
+    segment.startFrame = startFrame;
+    segment.startPosition = m_ring.writePosition();
+    segment.jump = jump;
+    segment.seekSerial = seekSerial;
+    segment.state.store(StreamSegment::Pending, std::memory_order_relaxed);
+    // Published before any frame of it, so a consumer that sees those frames
+    // sees the segment too.
+    m_segmentWrite.store(index + 1, std::memory_order_seq_cst);
+    return index;
+}
+
+bool PlaybackStream::cancelSegment(uint64_t index) {
+    if (index < m_segmentRead.load(std::memory_order_seq_cst))
+        return false;
+    int expected = StreamSegment::Pending;
+    return slot(index).state.compare_exchange_strong(expected, StreamSegment::Cancelled,
+                                                     std::memory_order_seq_cst);
+}
+
+void PlaybackStream::wake() {
+    m_wake.fetch_add(1, std::memory_order_seq_cst);
+    m_wake.notify_one();
+}
+
+// ---- audio thread
+
+void PlaybackStream::postEvent(const StreamSegment& segment) {
+    const uint64_t write = m_eventWrite.load(std::memory_order_relaxed);
+    if (write - m_eventRead.load(std::memory_order_acquire) >= EventSlots)
+        return; // the GUI thread is far behind; it catches up with the next event
+    StreamEvent& event = m_events[write % EventSlots];
+    event.jump = segment.jump;
+    event.end = segment.kind == StreamSegment::End;
+    event.trackId = segment.trackId;
+    event.startFrame = segment.startFrame;
+    event.position = segment.startPosition;
+    event.seekSerial = segment.seekSerial;
+    m_eventWrite.store(write + 1, std::memory_order_release);
+}
+
+void PlaybackStream::applyLatestJump() {
+    const uint64_t end = m_segmentWrite.load(std::memory_order_seq_cst);
+    uint64_t read = m_segmentRead.load(std::memory_order_relaxed);
+    uint64_t jump = end;
+    for (uint64_t i = read; i < end; ++i) {
+        if (slot(i).jump)
+            jump = i;
+    }
+    if (jump == end)
+        return;
+    // The producer never cancels a jump, nor a segment before its last jump.
+    StreamSegment& segment = slot(jump);
+    segment.state.store(StreamSegment::Entered, std::memory_order_seq_cst);
+    m_ring.skipTo(segment.startPosition);
+    m_currentKind = segment.kind;
+    m_currentTrack = segment.kind == StreamSegment::Track ? segment.trackId : -1;
+    m_consumerTrack.store(m_currentTrack, std::memory_order_seq_cst);
+    postEvent(segment);
+    m_segmentRead.store(jump + 1, std::memory_order_seq_cst);
+}
+
+// Handles the segment at the read position; false when it is a cancelled
+// segment with nothing after it yet (the producer has not caught up).
+bool PlaybackStream::enter(uint64_t segmentEnd) {
+    const uint64_t read = m_segmentRead.load(std::memory_order_relaxed);
+    StreamSegment& segment = slot(read);
+    int expected = StreamSegment::Pending;
+    if (segment.state.compare_exchange_strong(expected, StreamSegment::Entered,
+                                              std::memory_order_seq_cst)) {
+        m_currentKind = segment.kind;
+        m_currentTrack = segment.kind == StreamSegment::Track ? segment.trackId : -1;
+        m_consumerTrack.store(m_currentTrack, std::memory_order_seq_cst);
+        postEvent(segment);
+        m_segmentRead.store(read + 1, std::memory_order_seq_cst);
+        return true;
+    }
+    if (read + 1 >= segmentEnd)
+        return false;
+    // Everything from a cancelled segment up to the next one is dead.
+    m_segmentRead.store(read + 1, std::memory_order_seq_cst);
+    m_ring.skipTo(slot(read + 1).startPosition);
+    return true;
+}
+
+int PlaybackStream::render(float* destination, int frames, bool paced) {
+    const uint64_t segmentsBefore = m_segmentRead.load(std::memory_order_relaxed);
+    applyLatestJump();
+    int produced = 0;
+    if (m_playing.load(std::memory_order_acquire)) {
+        const int channels = m_ring.channels();
+        while (produced < frames) {
+            // Frames first, then segments: a frame seen implies its segment seen.
+            const int64_t written = m_ring.writtenPosition();
+            const uint64_t segmentEnd = m_segmentWrite.load(std::memory_order_seq_cst);
+            const uint64_t segmentRead = m_segmentRead.load(std::memory_order_relaxed);
+            const int64_t position = m_ring.readPosition();
+            int64_t limit = written;
+            if (segmentRead < segmentEnd) {
+                const StreamSegment& next = slot(segmentRead);
+                if (next.startPosition <= position) {
+                    if (!enter(segmentEnd))
+                        break;
+                    continue;
+                }
+                limit = std::min(limit, next.startPosition);
+            }
+            if (m_currentKind != StreamSegment::Track)
+                break;
+            const int64_t available = limit - position;
+            if (available <= 0)
+                break;
+            const int count = int(std::min<int64_t>(available, frames - produced));
+            m_ring.read(destination + produced * channels, count);
+            produced += count;
+        }
+        const float volume = m_volume.load(std::memory_order_relaxed);
+        if (volume != 1.0f) {
+            for (int i = 0, n = produced * channels; i < n; ++i)
+                destination[i] *= volume;
+        }
+    }
+    m_starved.store(paced && produced < frames && m_currentKind != StreamSegment::End &&
+                        m_playing.load(std::memory_order_relaxed),
+                    std::memory_order_relaxed);
+
+    if (m_producerWaiting.load(std::memory_order_seq_cst) &&
+        (m_ring.freeFrames() >= m_ring.capacity() / 2 ||
+         m_segmentRead.load(std::memory_order_relaxed) != segmentsBefore)) {
+        if (m_producerWaiting.exchange(false, std::memory_order_seq_cst))
+            wake();
+    }
+    return produced;
+}
+
+// ---- GUI thread
+
+const StreamEvent* PlaybackStream::peekEvent() const {
+    const uint64_t read = m_eventRead.load(std::memory_order_relaxed);
+    if (read == m_eventWrite.load(std::memory_order_acquire))
+        return nullptr;
+    return &m_events[read % EventSlots];
+}
+
+void PlaybackStream::popEvent() {
+    m_eventRead.store(m_eventRead.load(std::memory_order_relaxed) + 1,
+                      std::memory_order_release);
+}
