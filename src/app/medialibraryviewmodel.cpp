@@ -3,6 +3,7 @@
 #include "app/console.h"
 #include "cache/mediacachemanager.h"
 #include "library/mediaitemtree.h"
+#include "playback/sleepmanager.h"
 
 #include <QGuiApplication>
 #include <QMediaDevices>
@@ -25,7 +26,8 @@ MediaLibraryViewModel::MediaLibraryViewModel(QObject* parent) : QObject(parent) 
 
 MediaLibraryViewModel::~MediaLibraryViewModel() {
     disconnect(m_activeObserver);
-    // Access to currentRootURL and sleep prevention are released by their areas.
+    // Access to currentRootURL is released by its area.
+    SleepManager::shared().allowSleep();
 }
 
 void MediaLibraryViewModel::restoreStoredState() {

@@ -17,8 +17,11 @@
 #include <memory>
 #include <optional>
 
+class MprisService;
+class NowPlayingArtwork;
 class QMediaDevices;
 class QTimer;
+struct RemoteCommands;
 
 // The one state object of the program. Views read its properties and call its
 // operations; everything runs on the GUI thread. Every assignment of a
@@ -175,9 +178,22 @@ public:
 
     // ---- System integration: media keys, now playing, sleep -------------
     // (medialibraryviewmodel_system.cpp)
+    // Publishes the MPRIS service on the session bus; without a bus the
+    // program runs on without it.
     void setupRemoteCommands();
     void updateNowPlayingInfo();
     void updateSleepPrevention();
+    // The service that carries the now-playing record and the media keys.
+    MprisService* nowPlayingService() const { return m_nowPlayingService; }
+
+private:
+    RemoteCommands remoteCommandHandlers();
+    // Plays a library file as a click would, a library folder as a double click.
+    bool openUrl(const QUrl& url, QString* error);
+    // Refreshes the record when the track information changes under it.
+    void followNowPlayingSources();
+    MprisService* m_nowPlayingService = nullptr;
+    NowPlayingArtwork* m_nowPlayingArtwork = nullptr;
 
 signals:
     void rootFolderChanged();

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QObject>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QVariantMap>
+#include <memory>
+
+namespace systemtest {
+
+// A message bus of the test's own (dbus-daemon), so that nothing depends on
+// the desktop's session bus.
+class PrivateBus {
+public:
+    PrivateBus();
+    ~PrivateBus();
+
+    bool isRunning() const { return !m_address.isEmpty(); }
+    const QString& address() const { return m_address; }
+    // A new connection to the bus under a name of its own.
+    QDBusConnection connect(const QString& name);
+
+private:
+    QProcess m_daemon;
+    QString m_address;
+    QStringList m_connections;
+};
+
+// The fake sleep-inhibition services (sleep_fake_inhibit_service.py) on a
+// private bus, with the lines it logged.
+class FakeInhibitService {
+public:
+    // `services`: any of "--portal", "--screensaver", "--login1".
+    FakeInhibitService(const PrivateBus& bus, const QStringList& services);
+    ~FakeInhibitService();
+
+    bool isReady() const { return m_ready; }
+    QStringList log() const;
+    // Waits until the log holds `count` lines.
+    bool waitForLines(int count) const;
+
+private:
+    QProcess m_process;
+    QString m_logPath;
+    bool m_ready = false;
+};
+
+// Sends a call and runs the event loop until its answer is in, so that
+// services living on this thread can answer it.
+QDBusMessage callAndWait(QDBusConnection& bus, const QDBusMessage& call);
+// Properties.Get of a property; the value is demarshalled for maps.
+QVariant getProperty(QDBusConnection& bus, const QString& service, const QString& interface,
+                     const QString& name);
+
+// Records PropertiesChanged and Seeked signals.
+class SignalRecorder : public QObject {
+    Q_OBJECT
+
+public:
+    SignalRecorder(QDBusConnection& bus, const QString& path);
+
+    QList<QVariantMap> changes;
+    QList<qlonglong> seeks;
+
+public slots:
+    void propertiesChanged(const QString& interface, const QVariantMap& changed,
+                           const QStringList& invalidated);
+    void seeked(qlonglong position);
+};
+
+} // namespace systemtest
