@@ -68,6 +68,7 @@ void MprisService::setVolume(double volume) {
 }
 
 void MprisService::notifySeeked(double seconds) {
+    emit seeked(seconds);
     if (!isPublished())
         return;
     QDBusMessage signal = QDBusMessage::createSignal(objectPath, playerInterface,

@@ -63,6 +63,10 @@ public:
     void requestVolume(double volume);
     bool openUri(const QString& uri, QString* error);
 
+signals:
+    // The position jumped (notifySeeked), also while nothing is published.
+    void seeked(double seconds);
+
 private:
     // Sends PropertiesChanged for the player properties that differ from
     // what clients were last told.
