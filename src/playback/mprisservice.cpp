@@ -8,6 +8,7 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -121,8 +122,9 @@ QDBusObjectPath MprisService::trackId(const QUrl& url) {
 void MprisService::seekBy(qint64 offsetMicroseconds) {
     if (!m_nowPlaying || !m_commands.changePlaybackPosition)
         return;
-    const double target =
-        std::max(0.0, double(positionMicroseconds() + offsetMicroseconds) / microsecondsPerSecond);
+    // In seconds, so that no offset can overflow.
+    const double target = std::max(0.0, double(positionMicroseconds()) / microsecondsPerSecond +
+                                             double(offsetMicroseconds) / microsecondsPerSecond);
     // Past the end means the next track.
     if (m_nowPlaying->durationSeconds > 0 && target > m_nowPlaying->durationSeconds) {
         if (m_commands.nextTrack)
@@ -147,7 +149,7 @@ void MprisService::setPosition(const QDBusObjectPath& track, qint64 positionMicr
 }
 
 void MprisService::requestVolume(double volume) {
-    if (m_commands.setVolume)
+    if (m_commands.setVolume && std::isfinite(volume))
         m_commands.setVolume(std::clamp(volume, 0.0, 1.0));
 }
 

@@ -9,6 +9,7 @@
 #include <QDBusConnectionInterface>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
+#include <limits>
 
 using namespace systemtest;
 using testsupport::waitUntil;
@@ -255,6 +256,11 @@ TEST_F(MprisServiceTest, SeekMovesRelativeToThePositionWithinTheTrack) {
     call(QStringLiteral("Seek"), {qlonglong(60000000)});
     EXPECT_EQ(calls.next, 1);
     EXPECT_EQ(calls.positions.size(), 2);
+    // The extremes neither overflow nor wrap around.
+    call(QStringLiteral("Seek"), {std::numeric_limits<qlonglong>::max()});
+    call(QStringLiteral("Seek"), {std::numeric_limits<qlonglong>::min()});
+    EXPECT_EQ(calls.next, 2);
+    EXPECT_EQ(calls.positions, (QList<double>{15.0, 0.0, 0.0}));
 }
 
 TEST_F(MprisServiceTest, SeekWithNothingLoadedDoesNothing) {
@@ -269,6 +275,7 @@ TEST_F(MprisServiceTest, VolumeReadsTheModelAndWritesAreClamped) {
     EXPECT_EQ(setProperty(QStringLiteral("Volume"), 0.75).type(), QDBusMessage::ReplyMessage);
     setProperty(QStringLiteral("Volume"), 1.5);
     setProperty(QStringLiteral("Volume"), -0.5);
+    setProperty(QStringLiteral("Volume"), std::numeric_limits<double>::quiet_NaN());
     EXPECT_EQ(calls.volumes, (QList<double>{0.75, 1.0, 0.0}));
     // The service reports the model's volume, not the request.
     EXPECT_EQ(property(QStringLiteral("Volume")).toDouble(), 0.5);
