@@ -8,7 +8,7 @@ export HOME=$work XDG_DATA_HOME=$work/data XDG_CONFIG_HOME=$work/config XDG_RUNT
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 export TOLVANE_AUDIO_OUTPUT=null QT_QPA_PLATFORM=xcb
 
-xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
+dbus-run-session -- xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
   "$0/tolvane" > "$1/out.txt" 2>&1 &
   pid=$!
   for i in $(seq 1 100); do
