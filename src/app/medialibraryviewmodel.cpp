@@ -13,6 +13,7 @@ MediaLibraryViewModel::MediaLibraryViewModel(QObject* parent) : QObject(parent) 
     // 1. Initial values are the members' initialisers.
     m_progress = new PlayerProgress(this);
     m_routeDetector = new QMediaDevices(this);
+    watchUpcomingFolderGroups();
 
     restoreStoredState();
 

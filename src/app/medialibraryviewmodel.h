@@ -14,6 +14,7 @@
 #include <QStringList>
 #include <QUrl>
 #include <QVariant>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -64,6 +65,9 @@ class MediaLibraryViewModel : public QObject {
     Q_PROPERTY(bool isBuffering READ isBuffering NOTIFY isBufferingChanged)
     Q_PROPERTY(bool isDownloading READ isDownloading NOTIFY isDownloadingChanged)
     Q_PROPERTY(float volume READ volume WRITE setVolume NOTIFY volumeChanged)
+    // upcomingFolderGroups() as a list of MediaItem values, for the queue strip.
+    Q_PROPERTY(QVariantList upcomingFolderGroups READ upcomingFolderGroupList NOTIFY
+                   upcomingFolderGroupsChanged)
 
 public:
     explicit MediaLibraryViewModel(QObject* parent = nullptr);
@@ -153,20 +157,50 @@ public:
 
     // ---- Playback engine, progress and seeking ---------------------------
     // (medialibraryviewmodel_playback.cpp, medialibraryviewmodel_progress.cpp)
-    void loadFile(const MediaItem& item, bool autoPlay);
+    Q_INVOKABLE void loadFile(const MediaItem& item, bool autoPlay);
     void handleTrackChange(const MediaItem& item);
     void checkDownloadStatus(const QUrl& url);
     void updateBufferingState();
     Q_INVOKABLE void togglePlayPause();
     void selectContainingFolder(const MediaItem& item);
+    // A new item without a parent; the player it is given to owns it.
     PlayerItem* makePlayerItem(const QUrl& url);
     void addTimeObserver();
     void removeTimeObserver();
     Q_INVOKABLE void seek(double seconds);
     void savePlaybackPosition();
 
+    // What the player walks through: the queue, or the selected folder's
+    // files while the queue is empty.
+    const QList<MediaItem>& playList() const;
+    // Builds the player of each load: the engine's unless tests put in another.
+    using PlayerFactory =
+        std::function<std::unique_ptr<QueuePlayer>(const QList<PlayerItem*>& items)>;
+    void setPlayerFactory(PlayerFactory factory);
+
     // ---- Queue operations and folder groups ------------------------------
     // (medialibraryviewmodel_queue.cpp, medialibraryviewmodel_foldergroups.cpp)
+    Q_INVOKABLE void playItem(const MediaItem& item, int index, bool insertAfterCurrent);
+    Q_INVOKABLE void playFolder(const MediaItem& folder);
+    Q_INVOKABLE void playNext(const MediaItem& item);
+    Q_INVOKABLE void playNow(const MediaItem& item);
+    Q_INVOKABLE void addToQueue(const MediaItem& item);
+    Q_INVOKABLE void clearQueue();
+    Q_INVOKABLE void nextTrack();
+    Q_INVOKABLE void previousTrack();
+    // One entry per folder among the entries after the current one.
+    QList<MediaItem> upcomingFolderGroups() const;
+    // Offsets index upcomingFolderGroups(); they are read in increasing order.
+    Q_INVOKABLE void moveFolderGroups(QList<int> offsets, int destination);
+    Q_INVOKABLE void insertItems(const QStringList& ids, int group);
+    void refreshNextPlayerItem();
+    // Forms for views that hold ids (rows, drag payloads): the item is looked
+    // up in the library tree; an id that is gone does nothing and gives false.
+    Q_INVOKABLE bool playItemByID(const QString& id);
+    Q_INVOKABLE bool playFolderByID(const QString& id);
+    Q_INVOKABLE bool playNextByID(const QString& id);
+    Q_INVOKABLE bool playNowByID(const QString& id);
+    Q_INVOKABLE bool addToQueueByID(const QString& id);
 
     // ---- Artwork, track information, waveform ----------------------------
     // (medialibraryviewmodel_artwork.cpp, medialibraryviewmodel_trackinfo.cpp,
@@ -224,11 +258,25 @@ signals:
     void isBufferingChanged();
     void isDownloadingChanged();
     void volumeChanged();
+    // The queue, its index or the loaded file changed.
+    void upcomingFolderGroupsChanged();
 
 private:
     // Start-up in order; see the constructor.
     void restoreStoredState();
     void installApplicationObservers();
+
+    // Playback and queue helpers (medialibraryviewmodel_playback.cpp,
+    // medialibraryviewmodel_queue.cpp, medialibraryviewmodel_foldergroups.cpp).
+    void observePlayer(QueuePlayer* player, PlayerItem* firstItem);
+    void dropPlayerObservers();
+    void handleCurrentItemChange(QueuePlayer* sender);
+    void loadDuration(const MediaItem& item, bool autoPlay);
+    void restartDownloadPoll(const QUrl& url);
+    void stopDownloadPoll();
+    int queueIndexInsideQueue();
+    void watchUpcomingFolderGroups();
+    QVariantList upcomingFolderGroupList() const;
 
     // Views see optionals as a null variant or an empty string.
     QVariant rootFolderVariant() const;
@@ -293,4 +341,5 @@ private:
     static inline const QString bookmarkKey = QStringLiteral("SyncedFolderBookmark");
     // Kept for the life of the view model so that output changes are noticed.
     QMediaDevices* m_routeDetector = nullptr;
+    PlayerFactory m_playerFactory;
 };

@@ -1,17 +1,336 @@
+// Loading files into the player and following what the player does.
+#include "app/appnotifications.h"
+#include "app/console.h"
 #include "app/medialibraryviewmodel.h"
+#include "library/filetypes.h"
+#include "library/mediaitemtree.h"
+#include "playback/durationloader.h"
+#include "playback/filepresence.h"
 
-// Interim: selects the file without playing it until the playback engine lands.
-void MediaLibraryViewModel::loadFile(const MediaItem& item, bool) {
-    setSelectedFile(item);
-    setSelectedFileID(item.id());
+#include <QSettings>
+#include <QTimer>
+#include <cmath>
+
+namespace {
+
+const QString lastSelectedFileKey = QStringLiteral("LastSelectedFilePath");
+const QString unknownArtist = QStringLiteral("Unknown Artist");
+constexpr int downloadPollIntervalMs = 1000;
+
+bool isKnownDuration(double seconds) {
+    return std::isfinite(seconds) && seconds > 0;
 }
-void MediaLibraryViewModel::handleTrackChange(const MediaItem&) {}
-void MediaLibraryViewModel::checkDownloadStatus(const QUrl&) {}
-void MediaLibraryViewModel::updateBufferingState() {}
-void MediaLibraryViewModel::togglePlayPause() {}
-void MediaLibraryViewModel::selectContainingFolder(const MediaItem&) {}
-PlayerItem* MediaLibraryViewModel::makePlayerItem(const QUrl& url) { return new PlayerItem(url); }
-void MediaLibraryViewModel::addTimeObserver() {}
-void MediaLibraryViewModel::removeTimeObserver() {}
-void MediaLibraryViewModel::seek(double) {}
-void MediaLibraryViewModel::savePlaybackPosition() {}
+
+// Where the loaded item stands in the play list. The current position wins
+// when it holds the item, so that a file queued twice continues with the
+// entry after the occurrence being played, not after its first one.
+qsizetype playListPosition(const QList<MediaItem>& list, int currentIndex, const QString& id) {
+    if (currentIndex >= 0 && currentIndex < list.size() && list[currentIndex].id() == id)
+        return currentIndex;
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        if (list[i].id() == id)
+            return i;
+    }
+    return -1;
+}
+
+} // namespace
+
+// Interim: a weak reference while the engine's factory is not linked in yet.
+std::unique_ptr<QueuePlayer> makeQueuePlayer(const QList<PlayerItem*>& items) __attribute__((weak));
+
+const QList<MediaItem>& MediaLibraryViewModel::playList() const {
+    return m_playbackQueue.isEmpty() ? m_flattenedFiles : m_playbackQueue;
+}
+
+void MediaLibraryViewModel::setPlayerFactory(PlayerFactory factory) {
+    m_playerFactory = std::move(factory);
+}
+
+PlayerItem* MediaLibraryViewModel::makePlayerItem(const QUrl& url) {
+    return new PlayerItem(url);
+}
+
+void MediaLibraryViewModel::loadFile(const MediaItem& item, bool autoPlay) {
+    printLine(QStringLiteral("Attempting to load file: ") + item.name() +
+              QStringLiteral(", autoPlay: ") +
+              (autoPlay ? QStringLiteral("true") : QStringLiteral("false")));
+    if (!isAudioFileName(item.id())) {
+        printLine(QStringLiteral("File is not audio"));
+        return;
+    }
+    const MediaItem file = item; // `item` may live in a list that the steps below replace
+    const QUrl url = file.url();
+
+    if (!m_selectedFile || m_selectedFile->id() != file.id()) {
+        setSelectedFile(file);
+        setSelectedFileID(file.id());
+        QSettings().setValue(lastSelectedFileKey, file.path());
+    }
+    selectContainingFolder(file);
+    removeTimeObserver();
+    dropPlayerObservers();
+
+    setIsLoading(true);
+    setCurrentTitle(file.name());
+    setCurrentArtist(unknownArtist);
+    m_progress->setDuration(0);
+    m_progress->setCurrentTime(0);
+
+    checkDownloadStatus(url);
+    if (m_isDownloading || !loadCurrentArtwork(url))
+        setCurrentArtwork(QImage());
+
+    QList<PlayerItem*> items{makePlayerItem(url)};
+    const QList<MediaItem>& list = playList();
+    const qsizetype position = playListPosition(list, m_currentQueueIndex, file.id());
+    if (position >= 0 && position + 1 < list.size()) {
+        const MediaItem& next = list[position + 1];
+        items.append(makePlayerItem(next.url()));
+        printLine(QStringLiteral("Enqueued next track: ") + next.name());
+    }
+    PlayerItem* firstItem = items.first();
+
+    if (m_player) {
+        m_player->pause();
+        m_player->removeAllItems();
+    }
+    std::unique_ptr<QueuePlayer> player =
+        m_playerFactory ? m_playerFactory(items)
+                        : (&makeQueuePlayer ? makeQueuePlayer(items) : nullptr);
+    if (player)
+        player->setVolume(m_volume);
+    else
+        qDeleteAll(items);
+    setPlayer(std::move(player));
+
+    loadDuration(file, autoPlay);
+    addTimeObserver();
+    observePlayer(m_player.get(), m_player ? firstItem : nullptr);
+    checkDownloadStatus(url);
+    restartDownloadPoll(url);
+    loadTrackInfo(file);
+    loadWaveform(file);
+}
+
+void MediaLibraryViewModel::loadDuration(const MediaItem& item, bool autoPlay) {
+    const QString id = item.id();
+    loadAssetDurationAsync(item.url(), this, [this, id, autoPlay](const AssetDuration& result) {
+        if (!result.ok()) {
+            printLine(QStringLiteral("Failed to load duration: ") + result.error);
+            if (autoPlay && m_player)
+                m_player->play();
+            return;
+        }
+        if (!m_selectedFile || m_selectedFile->id() != id)
+            return; // the user has moved on to another file
+        m_progress->setDuration(result.seconds);
+        if (autoPlay) {
+            if (m_player)
+                m_player->play();
+            printLine(QStringLiteral("Player initialized and play called (duration loaded)"));
+        }
+    });
+}
+
+void MediaLibraryViewModel::observePlayer(QueuePlayer* player, PlayerItem* firstItem) {
+    if (!player)
+        return;
+    // Handlers run as queued calls; one arriving after the next load belongs to
+    // a discarded player and is ignored.
+    const QPointer<QueuePlayer> watched(player);
+    auto whileCurrent = [this, watched](auto handler) {
+        return [this, watched, handler] {
+            if (watched && watched == m_player.get())
+                handler();
+        };
+    };
+    const auto queued = Qt::QueuedConnection;
+    m_itemObserver = connect(
+        player, &QueuePlayer::currentItemChanged, this,
+        [this, watched] { handleCurrentItemChange(watched); }, queued);
+    m_rateObserver = connect(player, &QueuePlayer::rateChanged, this, whileCurrent([this] {
+                                 updateNowPlayingInfo();
+                                 updateSleepPrevention();
+                             }),
+                             queued);
+    m_statusObserver = connect(player, &QueuePlayer::timeControlStatusChanged, this,
+                               whileCurrent([this] { updateBufferingState(); }), queued);
+    if (!firstItem)
+        return;
+    const QPointer<PlayerItem> item(firstItem);
+    m_bufferEmptyObserver = connect(firstItem, &PlayerItem::playbackBufferEmptyChanged, this,
+                                    whileCurrent([this] { updateBufferingState(); }), queued);
+    m_keepUpObserver = connect(firstItem, &PlayerItem::playbackLikelyToKeepUpChanged, this,
+                               whileCurrent([this] { updateBufferingState(); }), queued);
+    m_itemStatusObserver =
+        connect(firstItem, &PlayerItem::statusChanged, this, whileCurrent([this, item] {
+                    updateBufferingState();
+                    if (!item || item->status() != PlayerItem::Status::ReadyToPlay)
+                        return;
+                    const double seconds = item->duration();
+                    if (!isKnownDuration(seconds))
+                        return;
+                    m_progress->setDuration(seconds);
+                    printLine(QStringLiteral("PlayerItem ready: Updated duration to ") +
+                              floatText(seconds));
+                }),
+                queued);
+    m_durationObserver = connect(
+        firstItem, &PlayerItem::durationChanged, this,
+        [this, watched](double seconds) {
+            if (watched && watched == m_player.get() && isKnownDuration(seconds))
+                m_progress->setDuration(seconds);
+        },
+        queued);
+}
+
+void MediaLibraryViewModel::dropPlayerObservers() {
+    disconnect(m_itemObserver);
+    m_itemObserver = {};
+    disconnect(m_rateObserver);
+    m_rateObserver = {};
+    stopDownloadPoll();
+    for (QMetaObject::Connection* observer :
+         {&m_statusObserver, &m_bufferEmptyObserver, &m_keepUpObserver, &m_itemStatusObserver,
+          &m_durationObserver}) {
+        disconnect(*observer);
+        *observer = {};
+    }
+}
+
+void MediaLibraryViewModel::handleCurrentItemChange(QueuePlayer* sender) {
+    if (!sender || sender != m_player.get())
+        return;
+    const PlayerItem* current = m_player->currentItem();
+    if (!current)
+        return; // the last item ended: selection and index stay on it
+    const QUrl url = current->url();
+    for (const MediaItem& entry : playList()) {
+        if (entry.url() == url) {
+            handleTrackChange(MediaItem(entry));
+            return;
+        }
+    }
+    if (!m_rootFolder)
+        return;
+    if (const std::optional<MediaItem> found = findItemByPath({*m_rootFolder}, url))
+        handleTrackChange(*found);
+}
+
+void MediaLibraryViewModel::handleTrackChange(const MediaItem& item) {
+    const MediaItem file = item;
+    printLine(QStringLiteral("Gapless transition to: ") + file.name());
+    setSelectedFile(file);
+    setSelectedFileID(file.id());
+    QSettings().setValue(lastSelectedFileKey, file.path());
+    selectContainingFolder(file);
+
+    setCurrentTitle(file.name());
+    setCurrentArtist(unknownArtist);
+    m_progress->setDuration(0);
+    if (!loadCurrentArtwork(file.url()))
+        setCurrentArtwork(QImage());
+    loadTrackInfo(file);
+    loadWaveform(file);
+    loadAssetDurationAsync(file.url(), this, [this](const AssetDuration& result) {
+        if (result.ok())
+            m_progress->setDuration(result.seconds);
+    });
+
+    // The queue position follows the player; the next entry normally is the one.
+    const int index = m_currentQueueIndex;
+    if (index + 1 >= 0 && index + 1 < m_playbackQueue.size() &&
+        m_playbackQueue[index + 1].id() == file.id()) {
+        setCurrentQueueIndex(index + 1);
+    } else {
+        const auto found =
+            std::find_if(m_playbackQueue.cbegin(), m_playbackQueue.cend(),
+                         [&](const MediaItem& entry) { return entry.id() == file.id(); });
+        setCurrentQueueIndex(found != m_playbackQueue.cend()
+                                 ? static_cast<int>(found - m_playbackQueue.cbegin())
+                                 : index);
+    }
+
+    const int next = m_currentQueueIndex + 1;
+    if (next >= 0 && next < m_playbackQueue.size()) {
+        const MediaItem following = m_playbackQueue[next];
+        PlayerItem* playerItem = makePlayerItem(following.url());
+        if (m_player && m_player->items().size() == 1 && m_player->canInsert(playerItem)) {
+            m_player->insert(playerItem);
+            printLine(QStringLiteral("Enqueued subsequent track: ") + following.name());
+        } else {
+            delete playerItem;
+        }
+    }
+    emit AppNotifications::shared().playerTrackChanged();
+}
+
+void MediaLibraryViewModel::checkDownloadStatus(const QUrl& url) {
+    switch (filePresence(url.toLocalFile())) {
+    case FilePresence::Missing:
+    case FilePresence::Placeholder:
+        if (!m_isDownloading) {
+            setIsDownloading(true);
+            updateBufferingState();
+        }
+        return;
+    case FilePresence::Present:
+        break;
+    }
+    // No cloud provider manages local files: the file is not downloading and
+    // has no download status, so polling goes on until the next load.
+    if (m_isDownloading) {
+        setIsDownloading(false);
+        updateBufferingState();
+    }
+}
+
+void MediaLibraryViewModel::updateBufferingState() {
+    if (!m_player)
+        return;
+    const PlayerItem* item = m_player->currentItem();
+    setIsBuffering(m_player->timeControlStatus() ==
+                       QueuePlayer::TimeControlStatus::WaitingToPlayAtSpecifiedRate ||
+                   (item && item->isPlaybackBufferEmpty()) || !item ||
+                   item->status() != PlayerItem::Status::ReadyToPlay || !item->error().isEmpty() ||
+                   m_isDownloading);
+}
+
+void MediaLibraryViewModel::togglePlayPause() {
+    if (!m_player)
+        return;
+    if (m_player->timeControlStatus() == QueuePlayer::TimeControlStatus::Playing)
+        m_player->pause();
+    else
+        m_player->play();
+    updateNowPlayingInfo();
+}
+
+void MediaLibraryViewModel::selectContainingFolder(const MediaItem& item) {
+    if (!m_rootFolder)
+        return;
+    const std::optional<MediaItem> folder = findParentFolder({*m_rootFolder}, item.url());
+    if (!folder)
+        return;
+    if (!m_selectedFolder || m_selectedFolder->id() != folder->id()) {
+        setSelectedFolder(*folder);
+        setSelectedFolderID(folder->id());
+    }
+}
+
+void MediaLibraryViewModel::restartDownloadPoll(const QUrl& url) {
+    stopDownloadPoll();
+    m_downloadPollTimer = new QTimer(this);
+    m_downloadPollTimer->setInterval(downloadPollIntervalMs);
+    connect(m_downloadPollTimer, &QTimer::timeout, this, [this, url] { checkDownloadStatus(url); });
+    m_downloadPollTimer->start();
+}
+
+void MediaLibraryViewModel::stopDownloadPoll() {
+    if (!m_downloadPollTimer)
+        return;
+    m_downloadPollTimer->stop();
+    m_downloadPollTimer->deleteLater(); // it may be the timer whose tick is running
+    m_downloadPollTimer = nullptr;
+}

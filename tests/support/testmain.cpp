@@ -2,13 +2,18 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QTemporaryDir>
 
 // Every test process gets its own user directories, so tests never touch a
 // user's files and each starts with empty settings and an empty cache.
 int main(int argc, char** argv) {
-    static QTemporaryDir home;
+    // In memory where possible: cache and settings files are synced to disk on
+    // every write, which would make the tests wait on the disk.
+    static QTemporaryDir home(QFileInfo(QStringLiteral("/dev/shm")).isWritable()
+                                  ? QStringLiteral("/dev/shm/tolvane-test-XXXXXX")
+                                  : QDir::tempPath() + QStringLiteral("/tolvane-test-XXXXXX"));
     const QByteArray root = home.path().toUtf8();
     for (const char* name : {"data", "config", "cache", "runtime"})
         QDir().mkpath(home.path() + QLatin1Char('/') + QLatin1String(name));

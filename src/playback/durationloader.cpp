@@ -1,0 +1,97 @@
+#include "playback/durationloader.h"
+
+#include <QCoreApplication>
+#include <QPointer>
+#include <QThreadPool>
+
+extern "C" {
+#include <libavformat/avformat.h>
+#include <libavutil/error.h>
+}
+
+#include <cmath>
+#include <memory>
+
+namespace {
+
+QString ffmpegError(int code) {
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(code, text, sizeof text);
+    return QString::fromUtf8(text);
+}
+
+struct FormatCloser {
+    void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
+};
+using FormatContext = std::unique_ptr<AVFormatContext, FormatCloser>;
+
+// Sums the packets of the stream: exact where the header only gives an estimate.
+double countedSeconds(AVFormatContext* context, int streamIndex) {
+    const AVStream* stream = context->streams[streamIndex];
+    AVPacket* packet = av_packet_alloc();
+    if (!packet)
+        return 0;
+    int64_t first = AV_NOPTS_VALUE;
+    int64_t end = 0;
+    while (av_read_frame(context, packet) >= 0) {
+        if (packet->stream_index == streamIndex && packet->pts != AV_NOPTS_VALUE) {
+            if (first == AV_NOPTS_VALUE || packet->pts < first)
+                first = packet->pts;
+            end = std::max(end, packet->pts + packet->duration);
+        }
+        av_packet_unref(packet);
+    }
+    av_packet_free(&packet);
+    if (first == AV_NOPTS_VALUE)
+        return 0;
+    return static_cast<double>(end - first) * av_q2d(stream->time_base);
+}
+
+} // namespace
+
+AssetDuration loadAssetDuration(const QUrl& url) {
+    if (!url.isLocalFile())
+        return {0, QStringLiteral("not a local file: ") + url.toString()};
+    const QByteArray path = url.toLocalFile().toUtf8();
+
+    AVFormatContext* raw = nullptr;
+    if (const int code = avformat_open_input(&raw, path.constData(), nullptr, nullptr); code < 0)
+        return {0, ffmpegError(code)};
+    FormatContext context(raw);
+    if (const int code = avformat_find_stream_info(context.get(), nullptr); code < 0)
+        return {0, ffmpegError(code)};
+    const int streamIndex =
+        av_find_best_stream(context.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    if (streamIndex < 0)
+        return {0, QStringLiteral("the file has no audio track")};
+
+    double seconds = 0;
+    if (context->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE) {
+        seconds = countedSeconds(context.get(), streamIndex);
+    } else {
+        const AVStream* stream = context->streams[streamIndex];
+        if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0)
+            seconds = static_cast<double>(stream->duration) * av_q2d(stream->time_base);
+        else if (context->duration != AV_NOPTS_VALUE && context->duration > 0)
+            seconds = static_cast<double>(context->duration) / AV_TIME_BASE;
+    }
+    if (!std::isfinite(seconds) || seconds <= 0)
+        return {0, QStringLiteral("the length of the file is unknown")};
+    return {seconds, {}};
+}
+
+void loadAssetDurationAsync(const QUrl& url, QObject* context,
+                            std::function<void(const AssetDuration&)> done) {
+    const QPointer<QObject> guard(context);
+    QThreadPool::globalInstance()->start([url, guard, done = std::move(done)] {
+        const AssetDuration result = loadAssetDuration(url);
+        // The guard is only read on the GUI thread, where the context lives and dies.
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [guard, done, result] {
+                if (guard)
+                    done(result);
+            },
+            Qt::QueuedConnection);
+    });
+}

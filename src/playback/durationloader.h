@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QUrl>
+#include <functional>
+
+// The length of an audio file, read from its container (and counted packet by
+// packet when the container only estimates it from the bit rate).
+struct AssetDuration {
+    double seconds = 0;
+    // Empty on success; otherwise why the length could not be read.
+    QString error;
+
+    bool ok() const { return error.isEmpty(); }
+};
+
+// Blocks while the file is opened and probed.
+AssetDuration loadAssetDuration(const QUrl& url);
+// The same on the global thread pool. `done` runs on the GUI thread on a later
+// turn of the event loop, never inside this call, and not at all once
+// `context` is gone.
+void loadAssetDurationAsync(const QUrl& url, QObject* context,
+                            std::function<void(const AssetDuration&)> done);

@@ -1,0 +1,285 @@
+// Loading a file into a new player: the printed lines, the state it sets and
+// the player it builds, on the fake player.
+#include "support/testsupport.h"
+#include "vm_fixture.h"
+
+#include <QPointer>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QThread>
+
+using namespace testsupport;
+using namespace vmtest;
+
+namespace {
+
+class LoadFile : public PlaybackFixture {};
+
+TEST_F(LoadFile, NonAudioFileChangesNothing) {
+    makeViewModel();
+    writeFile(library->path("F/song.txt"), "text");
+    const MediaItem text = MediaItem::audioFile(library->path("F/song.txt"));
+    QSignalSpy fileSpy(vm.get(), &MediaLibraryViewModel::selectedFileChanged);
+    QSignalSpy loadingSpy(vm.get(), &MediaLibraryViewModel::isLoadingChanged);
+
+    const QStringList lines = capturedLines([&] { vm->loadFile(text, true); });
+
+    EXPECT_EQ(lines, QStringList({"Attempting to load file: song.txt, autoPlay: true",
+                                  "File is not audio"}));
+    EXPECT_FALSE(vm->selectedFile());
+    EXPECT_FALSE(vm->selectedFolder());
+    EXPECT_EQ(vm->player(), nullptr);
+    EXPECT_EQ(fileSpy.count(), 0);
+    EXPECT_EQ(loadingSpy.count(), 0);
+    EXPECT_FALSE(QSettings().contains("LastSelectedFilePath"));
+}
+
+TEST_F(LoadFile, UpperCaseExtensionCountsAsAudio) {
+    makeViewModel();
+    writeWav(library->path("F/A.FLAC"), 100);
+    const QStringList lines = capturedLines(
+        [&] { vm->loadFile(MediaItem::audioFile(library->path("F/A.FLAC")), false); });
+    EXPECT_FALSE(lines.contains("File is not audio"));
+    ASSERT_NE(fake(), nullptr);
+    EXPECT_EQ(fake()->itemFileNames(), QStringList{"A.FLAC"});
+}
+
+TEST_F(LoadFile, SetsTrackStateSelectsFolderAndEnqueuesNext) {
+    makeViewModel();
+    startWithQueue({"f1", "f2", "f3"}, 0);
+    vm->setVolume(0.5f);
+    vm->progress()->setCurrentTime(12);
+
+    const QStringList lines = capturedLines([&] { vm->loadFile(library->file("f1"), false); });
+
+    EXPECT_EQ(lines.value(0), "Attempting to load file: f1.wav, autoPlay: false");
+    EXPECT_TRUE(lines.contains("Enqueued next track: f2.wav"));
+    EXPECT_EQ(vm->selectedFileID(), library->file("f1").id());
+    EXPECT_EQ(QSettings().value("LastSelectedFilePath").toString(), library->path("F/f1.wav"));
+    EXPECT_EQ(vm->selectedFolderID(), library->folder("F").id());
+    EXPECT_EQ(names(vm->flattenedFiles()), QStringList({"f1", "f2", "f3"}));
+    EXPECT_EQ(vm->currentTitle(), "f1.wav");
+    EXPECT_EQ(vm->currentArtist(), "Unknown Artist");
+    EXPECT_EQ(vm->progress()->currentTime(), 0.0);
+    EXPECT_EQ(vm->progress()->duration(), 0.0);
+    EXPECT_FALSE(vm->isDownloading());
+    ASSERT_NE(fake(), nullptr);
+    EXPECT_EQ(names(fake()->items()), QStringList({"f1", "f2"}));
+    EXPECT_EQ(fake()->volume(), 0.5f);
+    EXPECT_EQ(fake()->observerIntervals.values(), QList<double>{0.05});
+}
+
+TEST_F(LoadFile, LastFileOfThePlayListGetsNoSecondItem) {
+    makeViewModel();
+    startWithQueue({"f1", "f2", "f3"}, 2);
+    const QStringList lines = capturedLines([&] { vm->loadFile(library->file("f3"), true); });
+    EXPECT_FALSE(lines.filter("Enqueued next track").size());
+    EXPECT_EQ(names(fake()->items()), QStringList{"f3"});
+}
+
+TEST_F(LoadFile, FileOutsideThePlayListGetsOneItem) {
+    makeViewModel();
+    startWithQueue({"f1", "f2"}, 0);
+    capturedLines([&] { vm->loadFile(library->file("g2"), true); });
+    EXPECT_EQ(names(fake()->items()), QStringList{"g2"});
+}
+
+TEST_F(LoadFile, EmptyQueueUsesTheFolderFilesAsPlayList) {
+    makeViewModel();
+    vm->setSelectedFolder(library->folder("G"));
+    capturedLines([&] { vm->loadFile(library->file("g2"), true); });
+    EXPECT_EQ(names(fake()->items()), QStringList({"g2", "g3"}));
+}
+
+TEST_F(LoadFile, FileQueuedTwiceContinuesAfterThePlayedOccurrence) {
+    makeViewModel();
+    startWithQueue({"f1", "f2", "f1", "f3"}, 2);
+    capturedLines([&] { vm->loadFile(library->file("f1"), true); });
+    EXPECT_EQ(names(fake()->items()), QStringList({"f1", "f3"}));
+}
+
+TEST_F(LoadFile, AutoPlayStartsOnceTheDurationIsKnown) {
+    makeViewModel();
+    startWithQueue({"f1", "f2"}, 0);
+    QStringList lines = capturedLines([&] { vm->loadFile(library->file("f1"), true); });
+    EXPECT_EQ(fake()->playCalls, 0) << "no sound before the duration is known";
+    lines += capturedLines([&] { ASSERT_TRUE(waitUntil([&] { return fake()->playCalls == 1; })); });
+    EXPECT_TRUE(lines.contains("Player initialized and play called (duration loaded)"));
+    EXPECT_NEAR(vm->progress()->duration(), 0.1, 1e-9); // 4410 frames at 44.1 kHz
+}
+
+TEST_F(LoadFile, WithoutAutoPlayThePlayerStaysPaused) {
+    makeViewModel();
+    capturedLines([&] {
+        vm->loadFile(library->file("h1"), false);
+        ASSERT_TRUE(waitUntil([&] { return vm->progress()->duration() > 0; }));
+        settle();
+    });
+    EXPECT_EQ(fake()->playCalls, 0);
+    EXPECT_EQ(fake()->timeControlStatus(), QueuePlayer::TimeControlStatus::Paused);
+}
+
+TEST_F(LoadFile, UnreadableDurationStillPlays) {
+    makeViewModel();
+    writeFile(library->path("F/broken.mp3"), QByteArray(8000, '\x5a'));
+    const QStringList lines = capturedLines([&] {
+        vm->loadFile(MediaItem::audioFile(library->path("F/broken.mp3")), true);
+        ASSERT_TRUE(waitUntil([&] { return fake()->playCalls == 1; }));
+    });
+    EXPECT_EQ(lines.filter("Failed to load duration: ").size(), 1);
+    EXPECT_EQ(vm->progress()->duration(), 0.0);
+}
+
+TEST_F(LoadFile, DurationArrivingAfterTheUserMovedOnIsDropped) {
+    library.reset();
+    library = std::make_unique<TestLibrary>(44100); // one second each
+    writeWav(library->path("H/long.wav"), 3 * 44100);
+    makeViewModel();
+    capturedLines([&] {
+        vm->loadFile(library->file("h1"), true);
+        vm->loadFile(MediaItem::audioFile(library->path("H/long.wav")), false);
+        ASSERT_TRUE(waitUntil([&] { return vm->progress()->duration() > 0; }));
+        QThread::msleep(100);
+        settle();
+    });
+    EXPECT_EQ(vm->progress()->duration(), 3.0);
+    EXPECT_EQ(fake()->playCalls, 0) << "the first load's auto-play must not start the second";
+}
+
+TEST_F(LoadFile, ANewLoadDiscardsThePreviousPlayerAndItsObservers) {
+    makeViewModel();
+    startWithQueue({"f1", "f2", "f3"}, 0);
+    capturedLines([&] { vm->loadFile(library->file("f1"), false); });
+    QPointer<FakeQueuePlayer> first = fake();
+    PlayerItem* firstItem = first->items().first();
+    first->play();
+    const std::shared_ptr<FakePlayerLog> firstLog = lastLog;
+
+    // Signals that the old player and item send on their way out change nothing.
+    capturedLines([&] {
+        firstItem->setReady(99);
+        vm->loadFile(library->file("f2"), false);
+        settle();
+    });
+    EXPECT_TRUE(first.isNull());
+    EXPECT_TRUE(firstLog->pausedBeforeDestruction);
+    EXPECT_EQ(firstLog->itemsAtDestruction, 0);
+    EXPECT_EQ(firstLog->timeObserversAtDestruction, 0);
+    EXPECT_NE(vm->progress()->duration(), 99.0) << "the old item's duration arrived late";
+    EXPECT_EQ(names(fake()->items()), QStringList({"f2", "f3"}));
+}
+
+TEST_F(LoadFile, ItemObservationsSetTheDurationAndBuffering) {
+    makeViewModel();
+    capturedLines([&] { vm->loadFile(library->file("g1"), false); });
+    PlayerItem* item = fake()->items().first();
+    item->setPlaybackLikelyToKeepUp(true);
+    settle();
+    EXPECT_TRUE(vm->isBuffering()) << "not ready to play yet";
+
+    item->setPlaybackBufferEmpty(false);
+    const QStringList lines = capturedLines([&] {
+        item->setReady(83.25);
+        settle();
+    });
+    EXPECT_FALSE(vm->isBuffering());
+    EXPECT_EQ(vm->progress()->duration(), 83.25);
+    EXPECT_TRUE(lines.contains("PlayerItem ready: Updated duration to 83.25"));
+
+    item->setDuration(90.5);
+    settle();
+    EXPECT_EQ(vm->progress()->duration(), 90.5);
+    item->setDuration(0);
+    settle();
+    EXPECT_EQ(vm->progress()->duration(), 90.5) << "an unknown duration is not taken";
+
+    item->setFailed("decoder error");
+    settle();
+    EXPECT_TRUE(vm->isBuffering());
+}
+
+struct BufferingCase {
+    QueuePlayer::TimeControlStatus status;
+    bool bufferEmpty;
+    bool ready;
+    bool failed;
+    bool downloading;
+    bool expected;
+};
+
+class BufferingState : public PlaybackFixture,
+                       public ::testing::WithParamInterface<BufferingCase> {};
+
+TEST_P(BufferingState, FollowsPlayerItemAndDownload) {
+    const BufferingCase c = GetParam();
+    makeViewModel();
+    capturedLines([&] { vm->loadFile(library->file("g1"), false); });
+    settle();
+    PlayerItem* item = fake()->currentItem();
+    item->setPlaybackBufferEmpty(c.bufferEmpty);
+    if (c.ready)
+        item->setReady(1);
+    if (c.failed)
+        item->setFailed("broken");
+    fake()->setTimeControlStatus(c.status);
+    vm->setIsDownloading(c.downloading);
+    vm->updateBufferingState();
+    EXPECT_EQ(vm->isBuffering(), c.expected);
+}
+
+using TCS = QueuePlayer::TimeControlStatus;
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BufferingState,
+    ::testing::Values(BufferingCase{TCS::Playing, false, true, false, false, false},
+                      BufferingCase{TCS::Paused, false, true, false, false, false},
+                      BufferingCase{TCS::WaitingToPlayAtSpecifiedRate, false, true, false, false,
+                                    true},
+                      BufferingCase{TCS::Playing, true, true, false, false, true},
+                      BufferingCase{TCS::Playing, false, false, false, false, true},
+                      BufferingCase{TCS::Playing, false, true, true, false, true},
+                      BufferingCase{TCS::Playing, false, true, false, true, true}));
+
+TEST_F(LoadFile, BufferingWithoutCurrentItemOrPlayer) {
+    makeViewModel();
+    vm->setIsBuffering(true);
+    vm->updateBufferingState();
+    EXPECT_TRUE(vm->isBuffering()) << "no player: nothing happens";
+    capturedLines([&] { vm->loadFile(library->file("g1"), false); });
+    fake()->currentItem()->setReady(1);
+    fake()->currentItem()->setPlaybackBufferEmpty(false);
+    vm->updateBufferingState();
+    EXPECT_FALSE(vm->isBuffering());
+    fake()->removeAllItems();
+    vm->updateBufferingState();
+    EXPECT_TRUE(vm->isBuffering());
+}
+
+TEST_F(LoadFile, TogglePlayPause) {
+    makeViewModel();
+    vm->togglePlayPause(); // no player: nothing
+    capturedLines([&] { vm->loadFile(library->file("g1"), false); });
+    vm->togglePlayPause();
+    EXPECT_EQ(fake()->timeControlStatus(), QueuePlayer::TimeControlStatus::Playing);
+    vm->togglePlayPause();
+    EXPECT_EQ(fake()->timeControlStatus(), QueuePlayer::TimeControlStatus::Paused);
+    fake()->setTimeControlStatus(QueuePlayer::TimeControlStatus::WaitingToPlayAtSpecifiedRate);
+    vm->togglePlayPause();
+    EXPECT_EQ(fake()->playCalls, 2) << "waiting counts as not playing";
+}
+
+TEST_F(LoadFile, SelectContainingFolderOnlyAssignsAnotherFolder) {
+    makeViewModel();
+    QSignalSpy spy(vm.get(), &MediaLibraryViewModel::selectedFolderChanged);
+    vm->selectContainingFolder(library->file("h2"));
+    EXPECT_EQ(vm->selectedFolderID(), library->folder("H").id());
+    EXPECT_EQ(QSettings().value("LastSelectedFolderPath").toString(), library->path("H"));
+    vm->selectContainingFolder(library->file("h1"));
+    EXPECT_EQ(spy.count(), 1);
+    vm->selectContainingFolder(MediaItem::audioFile("/elsewhere/a.mp3"));
+    EXPECT_EQ(vm->selectedFolderID(), library->folder("H").id());
+    vm->setRootFolder(std::nullopt);
+    vm->selectContainingFolder(library->file("f1"));
+    EXPECT_EQ(vm->selectedFolderID(), library->folder("H").id());
+}
+
+} // namespace
