@@ -1,3 +1,4 @@
+#include "app/commandlinefolder.h"
 #include "app/medialibraryviewmodel.h"
 #include "app/quitonsignal.h"
 
@@ -15,6 +16,7 @@ int main(int argc, char* argv[]) {
     quitOnTerminationSignals();
 
     MediaLibraryViewModel viewModel;
+    openCommandLineFolder(viewModel, QCoreApplication::arguments());
 
     QQmlApplicationEngine engine;
     engine.setInitialProperties({{QStringLiteral("viewModel"), QVariant::fromValue(&viewModel)}});

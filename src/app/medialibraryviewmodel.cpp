@@ -27,7 +27,7 @@ MediaLibraryViewModel::MediaLibraryViewModel(QObject* parent) : QObject(parent) 
 
 MediaLibraryViewModel::~MediaLibraryViewModel() {
     disconnect(m_activeObserver);
-    // Access to currentRootURL is released by its area.
+    releaseFolderAccess();
     SleepManager::shared().allowSleep();
 }
 

@@ -20,6 +20,7 @@
 
 class MprisService;
 class NowPlayingArtwork;
+class FolderMonitor;
 class QMediaDevices;
 class QTimer;
 struct RemoteCommands;
@@ -150,10 +151,49 @@ public:
     std::optional<MediaItem> findItem(const QString& id) const;
 
     // ---- Library: scanning, folder access, folder watch -----------------
-    // (medialibraryviewmodel_library.cpp, medialibraryviewmodel_access.cpp)
+    // (medialibraryviewmodel_library.cpp, medialibraryviewmodel_access.cpp,
+    //  medialibraryviewmodel_monitor.cpp)
+    // Start-up: the folder of the stored grant, with the last folder and file.
     Q_INVOKABLE void restoreLastFolder();
     Q_INVOKABLE void refreshSecurityScopeAccess();
+    // Rescans the open folder in the background and installs the new tree.
     Q_INVOKABLE void refreshLibrary();
+    // Asks the views for the folder chooser (folderAccessRequested).
+    Q_INVOKABLE void requestFolderAccess();
+    // The folder picked in the chooser: its grant is stored and it is opened.
+    Q_INVOKABLE void acceptChosenFolder(const QUrl& folder);
+    void saveBookmark(const QUrl& folder);
+    Q_INVOKABLE void unloadFolder();
+    // Shows the folder's cached tree at once, else scans it in the background.
+    Q_INVOKABLE void openFolder(const QUrl& folder);
+    // Installs a rescanned tree and finds the selection in it again by id.
+    void applyRefreshedLibrary(MediaItem root);
+    Q_INVOKABLE void rescanFolder();
+    // Watches the folder's own entries; a burst of changes gives one refresh
+    // refreshDebounceMs after its last change.
+    void startMonitoring(const QUrl& folder);
+    static constexpr int refreshDebounceMs = 2000;
+    const std::optional<QUrl>& currentRootURL() const { return m_currentRootURL; }
+
+signals:
+    // The views show the folder chooser and call acceptChosenFolder with the pick.
+    void folderAccessRequested(const QString& prompt, const QString& message);
+
+private:
+    using TreeHandler = std::function<void(MediaItem tree)>;
+    // Scans off the GUI thread; `done` runs on the GUI thread while this object lives.
+    void scanInBackground(const QUrl& root, TreeHandler done);
+    bool isCurrentRoot(const QUrl& root) const;
+    // Steps after a restored tree is in place: last folder, then last file.
+    void restoreLastSelection();
+    void stopPlayerForUnload();
+    void folderDidChange(const QString& path);
+    void releaseFolderAccess();
+    FolderMonitor* m_folderMonitor = nullptr;
+    // The pending debounced refresh.
+    QTimer* m_refreshTask = nullptr;
+
+public:
 
     // ---- Playback engine, progress and seeking ---------------------------
     // (medialibraryviewmodel_playback.cpp, medialibraryviewmodel_progress.cpp)

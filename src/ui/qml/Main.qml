@@ -15,4 +15,9 @@ ApplicationWindow {
         anchors.centerIn: parent
         text: window.viewModel.selectedFile ? window.viewModel.currentTitle : qsTr("No track loaded")
     }
+
+    // Opened when the view model asks for the media folder.
+    FolderChooser {
+        viewModel: window.viewModel
+    }
 }

@@ -1,0 +1,169 @@
+// Scanning a library of 100,000 audio files in 10,000 folders, side by side
+// with `find` over the same tree, and loading the tree from its cache file.
+//
+//   RESULT scan_over_find    scan time / find time (target <= 2.0)
+//   RESULT cacheload_over_scan  cache load time / scan time (target <= 0.5)
+//   RESULT tree_mb           heap held by the scanned tree (target <= 100)
+//   RESULT gui_stall_ms      longest GUI-thread stall while a view model opens
+//                            the library, without and with its cache
+
+#include "app/medialibraryviewmodel.h"
+#include "cache/atomicfilewriter.h"
+#include "library/libraryscanner.h"
+#include "library/librarystructurecache.h"
+#include "library/mediaitemjson.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QTemporaryDir>
+#include <QThreadPool>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <malloc.h>
+#include <vector>
+
+namespace {
+
+constexpr int kArtists = 100;
+constexpr int kAlbumsPerArtist = 99;
+constexpr int kTracksPerAlbum = 10; // plus one bonus track in every tenth album
+const char* const kMarker = ".generated-v1";
+
+QString libraryRoot() {
+    return QStringLiteral(TOLVANE_BINARY_DIR "/bench-data/scan-library");
+}
+
+void createEmptyFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        std::fprintf(stderr, "cannot create %s\n", qPrintable(path));
+        std::exit(1);
+    }
+}
+
+// 100 artist folders holding 99 album folders each (10,000 folders), 100,000
+// audio files in all, with covers, booklets and a few non-audio files.
+// Generated once; later runs reuse it.
+void generateLibrary(const QString& root) {
+    if (QFile::exists(root + QLatin1Char('/') + QLatin1String(kMarker)))
+        return;
+    std::printf("Generating the library under %s ...\n", qPrintable(root));
+    std::fflush(stdout);
+    QDir(root).removeRecursively();
+    const char* const extensions[] = {"mp3", "flac", "m4a", "wav", "aac"};
+    int files = 0;
+    for (int artist = 1; artist <= kArtists; ++artist) {
+        const QString artistName = artist % 10 == 0
+                                       ? QStringLiteral("Artïst %1 – Ensemble").arg(artist)
+                                       : QStringLiteral("Artist %1").arg(artist);
+        for (int album = 1; album <= kAlbumsPerArtist; ++album) {
+            const QString albumPath = root + QStringLiteral("/%1/Album %2 (19%3)")
+                                                 .arg(artistName)
+                                                 .arg(album)
+                                                 .arg(album % 100, 2, 10, QLatin1Char('0'));
+            QDir().mkpath(albumPath);
+            int tracks = kTracksPerAlbum + (album % 10 == 0 ? 1 : 0);
+            for (int track = 1; track <= tracks; ++track) {
+                const QString name = track % 7 == 0 ? QStringLiteral("%1 - Sönglíne Nummer %1.%2")
+                                                    : QStringLiteral("%1 - Track Title %1.%2");
+                createEmptyFile(
+                    albumPath + QLatin1Char('/') +
+                    name.arg(track).arg(QLatin1String(extensions[(album + track) % 5])));
+                ++files;
+            }
+            if (album % 3 == 0)
+                createEmptyFile(albumPath + QStringLiteral("/folder.jpg"));
+            if (album % 4 == 0)
+                createEmptyFile(albumPath + QStringLiteral("/Front Cover.png"));
+            if (album % 5 == 0)
+                createEmptyFile(albumPath + QStringLiteral("/notes.txt"));
+        }
+    }
+    // Bring the total to exactly 100,000 audio files.
+    const QString extras = root + QStringLiteral("/Singles");
+    QDir().mkpath(extras);
+    for (int i = 1; files < 100000; ++i, ++files)
+        createEmptyFile(extras + QStringLiteral("/Single %1.mp3").arg(i));
+    createEmptyFile(root + QLatin1Char('/') + QLatin1String(kMarker));
+}
+
+double seconds(const std::function<void()>& body) {
+    QElapsedTimer timer;
+    timer.start();
+    body();
+    return double(timer.nsecsElapsed()) / 1e9;
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+size_t heapInUse() {
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
+
+int countNodes(const MediaItem& item) {
+    int count = 1;
+    if (item.children)
+        for (const MediaItem& child : *item.children)
+            count += countNodes(child);
+    return count;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QTemporaryDir home;
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home.path() + QStringLiteral("/data")));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path() + QStringLiteral("/config")));
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("TOLVANE_AUDIO_OUTPUT"))
+        qputenv("TOLVANE_AUDIO_OUTPUT", "null");
+    QGuiApplication app(argc, argv);
+
+    const QString root = libraryRoot();
+    generateLibrary(root);
+    const QUrl rootUrl = QUrl::fromLocalFile(root);
+    const QByteArray findCommand =
+        "find '" + QFile::encodeName(root) + "' -printf '%y %p\\n' > /dev/null";
+    const QString cacheFile = home.path() + QStringLiteral("/library.json");
+
+    // Warm the file-system caches and measure the tree's memory.
+    if (std::system(findCommand.constData()) != 0)
+        return 1;
+    const size_t heapBefore = heapInUse();
+    std::optional<MediaItem> tree = scanDirectory(rootUrl);
+    const double treeMb = double(heapInUse() - heapBefore) / (1024.0 * 1024.0);
+    const int nodes = countNodes(*tree);
+    {
+        QFile file(cacheFile);
+        file.open(QIODevice::WriteOnly);
+        file.write(encodeMediaItem(*tree));
+    }
+    tree.reset();
+
+    std::vector<double> scanTimes, findTimes, loadTimes;
+    for (int round = 0; round < 3; ++round) {
+        findTimes.push_back(seconds([&] { (void)std::system(findCommand.constData()); }));
+        scanTimes.push_back(seconds([&] { (void)scanDirectory(rootUrl); }));
+        loadTimes.push_back(seconds([&] { (void)LibraryStructureCache::load(cacheFile); }));
+    }
+    const double scan = median(scanTimes);
+    const double find = median(findTimes);
+    const double load = median(loadTimes);
+    std::printf("nodes in tree: %d, cache file: %lld bytes\n", nodes,
+                static_cast<long long>(QFileInfo(cacheFile).size()));
+    std::printf("scan %.3f s, find %.3f s, cache load %.3f s (median of 3)\n", scan, find, load);
+    std::printf("RESULT scan_over_find %.2f\n", scan / find);
+    std::printf("RESULT cacheload_over_scan %.2f\n", load / scan);
+    std::printf("RESULT tree_mb %.1f\n", treeMb);
+    return 0;
+}
