@@ -16,25 +16,58 @@ void call(const std::function<void()>& command) {
 
 } // namespace
 
-QString MprisPlayerAdaptor::playbackStatus() const { return m_service->playbackStatus(); }
+QString MprisPlayerAdaptor::playbackStatus() const {
+    return m_service->playbackStatus();
+}
 
 void MprisPlayerAdaptor::setRate(double rate) {
     if (rate <= 0)
         call(m_service->commands().pause);
 }
 
-QVariantMap MprisPlayerAdaptor::metadata() const { return m_service->metadata(); }
-double MprisPlayerAdaptor::volume() const { return m_service->volume(); }
-void MprisPlayerAdaptor::setVolume(double volume) { m_service->requestVolume(volume); }
-qlonglong MprisPlayerAdaptor::position() const { return m_service->positionMicroseconds(); }
+QVariantMap MprisPlayerAdaptor::metadata() const {
+    return m_service->metadata();
+}
 
-void MprisPlayerAdaptor::Next() { call(m_service->commands().nextTrack); }
-void MprisPlayerAdaptor::Previous() { call(m_service->commands().previousTrack); }
-void MprisPlayerAdaptor::Pause() { call(m_service->commands().pause); }
-void MprisPlayerAdaptor::PlayPause() { call(m_service->commands().togglePlayPause); }
-void MprisPlayerAdaptor::Stop() { call(m_service->commands().pause); }
-void MprisPlayerAdaptor::Play() { call(m_service->commands().play); }
-void MprisPlayerAdaptor::Seek(qlonglong offset) { m_service->seekBy(offset); }
+double MprisPlayerAdaptor::volume() const {
+    return m_service->volume();
+}
+
+void MprisPlayerAdaptor::setVolume(double volume) {
+    m_service->requestVolume(volume);
+}
+
+qlonglong MprisPlayerAdaptor::position() const {
+    return m_service->positionMicroseconds();
+}
+
+void MprisPlayerAdaptor::Next() {
+    call(m_service->commands().nextTrack);
+}
+
+void MprisPlayerAdaptor::Previous() {
+    call(m_service->commands().previousTrack);
+}
+
+void MprisPlayerAdaptor::Pause() {
+    call(m_service->commands().pause);
+}
+
+void MprisPlayerAdaptor::PlayPause() {
+    call(m_service->commands().togglePlayPause);
+}
+
+void MprisPlayerAdaptor::Stop() {
+    call(m_service->commands().pause);
+}
+
+void MprisPlayerAdaptor::Play() {
+    call(m_service->commands().play);
+}
+
+void MprisPlayerAdaptor::Seek(qlonglong offset) {
+    m_service->seekBy(offset);
+}
 
 void MprisPlayerAdaptor::SetPosition(const QDBusObjectPath& trackId, qlonglong position) {
     m_service->setPosition(trackId, position);

@@ -11,7 +11,7 @@ MprisRootAdaptor::MprisRootAdaptor(MprisService* service) : QDBusAbstractAdaptor
 
 QStringList MprisRootAdaptor::supportedMimeTypes() const {
     // The audio types the library lists, and folders (OpenUri plays them).
-    return {QStringLiteral("audio/mpeg"), QStringLiteral("audio/mp4"),
+    return {QStringLiteral("audio/mpeg"),  QStringLiteral("audio/mp4"),
             QStringLiteral("audio/x-m4a"), QStringLiteral("audio/aac"),
             QStringLiteral("audio/flac"),  QStringLiteral("audio/x-wav"),
             QStringLiteral("audio/wav"),   QStringLiteral("inode/directory")};

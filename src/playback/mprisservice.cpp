@@ -45,9 +45,9 @@ bool MprisService::publish() {
                                               QString::number(QCoreApplication::applicationPid())};
     for (const QString& name : names) {
         // Not queued: a name that is taken now is of no use to this process.
-        const auto reply = m_bus.interface()->registerService(
-            name, QDBusConnectionInterface::DontQueueService,
-            QDBusConnectionInterface::DontAllowReplacement);
+        const auto reply =
+            m_bus.interface()->registerService(name, QDBusConnectionInterface::DontQueueService,
+                                               QDBusConnectionInterface::DontAllowReplacement);
         if (reply.isValid() && reply.value() == QDBusConnectionInterface::ServiceRegistered) {
             m_publishedName = name;
             return true;
@@ -72,8 +72,8 @@ void MprisService::notifySeeked(double seconds) {
     emit seeked(seconds);
     if (!isPublished())
         return;
-    QDBusMessage signal = QDBusMessage::createSignal(objectPath, playerInterface,
-                                                     QStringLiteral("Seeked"));
+    QDBusMessage signal =
+        QDBusMessage::createSignal(objectPath, playerInterface, QStringLiteral("Seeked"));
     signal << microseconds(seconds);
     m_bus.send(signal);
 }
@@ -124,7 +124,7 @@ void MprisService::seekBy(qint64 offsetMicroseconds) {
         return;
     // In seconds, so that no offset can overflow.
     const double target = std::max(0.0, double(positionMicroseconds()) / microsecondsPerSecond +
-                                             double(offsetMicroseconds) / microsecondsPerSecond);
+                                            double(offsetMicroseconds) / microsecondsPerSecond);
     // Past the end means the next track.
     if (m_nowPlaying->durationSeconds > 0 && target > m_nowPlaying->durationSeconds) {
         if (m_commands.nextTrack)

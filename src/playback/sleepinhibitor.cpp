@@ -22,7 +22,9 @@ SleepInhibitor::SleepInhibitor(SleepMode mode, const QString& reason, QDBusConne
     askPortal();
 }
 
-SleepInhibitor::~SleepInhibitor() { release(); }
+SleepInhibitor::~SleepInhibitor() {
+    release();
+}
 
 unsigned SleepInhibitor::portalFlags(SleepMode mode) {
     constexpr unsigned suspend = 4, idle = 8;
@@ -57,8 +59,7 @@ void SleepInhibitor::askPortal() {
     QDBusMessage call = QDBusMessage::createMethodCall(
         portalService, QStringLiteral("/org/freedesktop/portal/desktop"),
         QStringLiteral("org.freedesktop.portal.Inhibit"), QStringLiteral("Inhibit"));
-    call << QString() << portalFlags(m_mode)
-         << QVariantMap{{QStringLiteral("reason"), m_reason}};
+    call << QString() << portalFlags(m_mode) << QVariantMap{{QStringLiteral("reason"), m_reason}};
     ++m_pendingAnswers;
     auto* watcher = new QDBusPendingCallWatcher(m_sessionBus.asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
@@ -84,8 +85,8 @@ void SleepInhibitor::askFallbacks() {
 void SleepInhibitor::askScreenSaver() {
     if (!m_sessionBus.isConnected())
         return;
-    QDBusMessage call = QDBusMessage::createMethodCall(screenSaverService, screenSaverPath,
-                                                       screenSaverService, QStringLiteral("Inhibit"));
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        screenSaverService, screenSaverPath, screenSaverService, QStringLiteral("Inhibit"));
     call << applicationName << m_reason;
     ++m_pendingAnswers;
     auto* watcher = new QDBusPendingCallWatcher(m_sessionBus.asyncCall(call), this);
@@ -131,8 +132,8 @@ void SleepInhibitor::releaseHeld() {
     if (m_portalRequest) {
         // Closing the request object ends the portal's inhibition.
         m_sessionBus.asyncCall(QDBusMessage::createMethodCall(
-            portalService, m_portalRequest->path(), QStringLiteral("org.freedesktop.portal.Request"),
-            QStringLiteral("Close")));
+            portalService, m_portalRequest->path(),
+            QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Close")));
         m_portalRequest.reset();
     }
     if (m_screenSaverCookie) {

@@ -3,12 +3,11 @@
 #include "support/testsupport.h"
 #include "system_privatebus.h"
 
-#include <gtest/gtest.h>
-
 #include <QDBusArgument>
 #include <QDBusConnectionInterface>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
+#include <gtest/gtest.h>
 #include <limits>
 
 using namespace systemtest;
@@ -111,8 +110,8 @@ TEST_F(MprisServiceTest, OwnsTheWellKnownNameAndIdentifiesItself) {
     EXPECT_FALSE(property(QStringLiteral("HasTrackList"), root).toBool());
     EXPECT_EQ(property(QStringLiteral("SupportedUriSchemes"), root).toStringList(),
               QStringList{QStringLiteral("file")});
-    for (const char* name : {"CanGoNext", "CanGoPrevious", "CanPlay", "CanPause", "CanSeek",
-                             "CanControl"})
+    for (const char* name :
+         {"CanGoNext", "CanGoPrevious", "CanPlay", "CanPause", "CanSeek", "CanControl"})
         EXPECT_TRUE(property(QString::fromLatin1(name)).toBool()) << name;
 }
 
@@ -204,8 +203,8 @@ TEST_F(MprisServiceTest, ClientsHearOnlyWhatChanged) {
 }
 
 TEST_F(MprisServiceTest, TransportCommandsReachTheirHandlers) {
-    for (const char* method : {"Play", "Pause", "PlayPause", "PlayPause", "Next", "Previous",
-                               "Stop"})
+    for (const char* method :
+         {"Play", "Pause", "PlayPause", "PlayPause", "Next", "Previous", "Stop"})
         EXPECT_EQ(call(QString::fromLatin1(method)).type(), QDBusMessage::ReplyMessage) << method;
     EXPECT_EQ(calls.play, 1);
     EXPECT_EQ(calls.pause, 2);
@@ -240,9 +239,9 @@ TEST_F(MprisServiceTest, SetPositionSeeksTheCurrentTrackOnly) {
 TEST_F(MprisServiceTest, SetPositionFailsWhenThePlayerIsGone) {
     service->setNowPlaying(record(), NowPlayingState::Playing);
     positionAccepted = false;
-    const QDBusMessage reply = call(
-        QStringLiteral("SetPosition"),
-        {QVariant::fromValue(MprisService::trackId(record().url)), qlonglong(42000000)});
+    const QDBusMessage reply =
+        call(QStringLiteral("SetPosition"),
+             {QVariant::fromValue(MprisService::trackId(record().url)), qlonglong(42000000)});
     EXPECT_EQ(reply.type(), QDBusMessage::ErrorMessage);
 }
 

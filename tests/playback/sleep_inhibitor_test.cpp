@@ -3,10 +3,9 @@
 #include "support/testsupport.h"
 #include "system_privatebus.h"
 
-#include <gtest/gtest.h>
-
 #include <QCoreApplication>
 #include <QPointer>
+#include <gtest/gtest.h>
 
 using namespace systemtest;
 using testsupport::waitUntil;
@@ -58,8 +57,8 @@ TEST_F(SleepInhibitorTest, ThePortalHoldsIdleAndSuspendForTheDisplay) {
     inhibitor.reset();
     ASSERT_TRUE(fake->waitForLines(2));
     waitUntil([] { return false; }, 100);
-    EXPECT_EQ(fake->log(), (QStringList{"portal-inhibit 1 flags=12 reason=Media Playback",
-                                        "portal-close 1"}));
+    EXPECT_EQ(fake->log(),
+              (QStringList{"portal-inhibit 1 flags=12 reason=Media Playback", "portal-close 1"}));
 }
 
 TEST_F(SleepInhibitorTest, WithoutAPortalLogindHoldsSleep) {
@@ -102,8 +101,8 @@ TEST_F(SleepInhibitorTest, AnInhibitionGrantedAfterItWasDiscardedIsGivenBack) {
     // Discarded before the portal has answered.
     SleepInhibitor::discard(inhibitor);
     ASSERT_TRUE(fake->waitForLines(2));
-    EXPECT_EQ(fake->log(), (QStringList{"portal-inhibit 1 flags=4 reason=Media Playback",
-                                        "portal-close 1"}));
+    EXPECT_EQ(fake->log(),
+              (QStringList{"portal-inhibit 1 flags=4 reason=Media Playback", "portal-close 1"}));
     EXPECT_TRUE(waitUntil([&] {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         return inhibitor.isNull();

@@ -98,6 +98,8 @@ TEST_F(SleepManagerTest, PreventingNoneOnlyAllowsSleep) {
     EXPECT_EQ(held, 0);
 }
 
-TEST(SleepManagerShared, IsOneInstance) { EXPECT_EQ(&SleepManager::shared(), &SleepManager::shared()); }
+TEST(SleepManagerShared, IsOneInstance) {
+    EXPECT_EQ(&SleepManager::shared(), &SleepManager::shared());
+}
 
 } // namespace

@@ -106,6 +106,8 @@ void SignalRecorder::propertiesChanged(const QString& interface, const QVariantM
         changes.append(changed);
 }
 
-void SignalRecorder::seeked(qlonglong position) { seeks.append(position); }
+void SignalRecorder::seeked(qlonglong position) {
+    seeks.append(position);
+}
 
 } // namespace systemtest
