@@ -83,7 +83,7 @@ void GaplessQueuePlayer::remove(PlayerItem* item) {
     if (index < 0)
         return;
     m_items.removeAt(index);
-    m_decoder->remove(m_trackOfItem.value(item, -1));
+    m_decoder->remove(m_trackOfItem.value(item, -1), item == m_current);
     if (item == m_current) {
         m_position = {};
         setCurrent(m_items.value(0, nullptr));

@@ -35,6 +35,14 @@ bool PlaybackStream::cancelSegment(uint64_t index) {
                                                      std::memory_order_seq_cst);
 }
 
+uint32_t PlaybackStream::beginEdit(bool silence) {
+    const uint32_t serial = m_editsPosted.load(std::memory_order_relaxed) + 1;
+    if (silence)
+        m_silenceUntil.store(serial, std::memory_order_seq_cst);
+    m_editsPosted.store(serial, std::memory_order_seq_cst);
+    return serial;
+}
+
 void PlaybackStream::wake() {
     m_wake.fetch_add(1, std::memory_order_seq_cst);
     m_wake.notify_one();
@@ -102,9 +110,14 @@ bool PlaybackStream::enter(uint64_t segmentEnd) {
 
 int PlaybackStream::render(float* destination, int frames, bool paced) {
     const uint64_t segmentsBefore = m_segmentRead.load(std::memory_order_relaxed);
+    // Read before the segments, so an edit seen as applied has its jump seen.
+    const uint32_t applied = m_editsApplied.load(std::memory_order_seq_cst);
+    const bool editPending = applied != m_editsPosted.load(std::memory_order_seq_cst);
+    const bool silenced =
+        int32_t(m_silenceUntil.load(std::memory_order_seq_cst) - applied) > 0;
     applyLatestJump();
     int produced = 0;
-    if (m_playing.load(std::memory_order_acquire)) {
+    if (m_playing.load(std::memory_order_acquire) && !silenced) {
         const int channels = m_ring.channels();
         while (produced < frames) {
             // Frames first, then segments: a frame seen implies its segment seen.
@@ -116,7 +129,7 @@ int PlaybackStream::render(float* destination, int frames, bool paced) {
             if (segmentRead < segmentEnd) {
                 const StreamSegment& next = slot(segmentRead);
                 if (next.startPosition <= position) {
-                    if (!enter(segmentEnd))
+                    if (editPending || !enter(segmentEnd))
                         break;
                     continue;
                 }
@@ -137,7 +150,8 @@ int PlaybackStream::render(float* destination, int frames, bool paced) {
                 destination[i] *= volume;
         }
     }
-    m_starved.store(paced && produced < frames && m_currentKind != StreamSegment::End &&
+    m_starved.store(paced && produced < frames && !editPending &&
+                        m_currentKind != StreamSegment::End &&
                         m_playing.load(std::memory_order_relaxed),
                     std::memory_order_relaxed);
 

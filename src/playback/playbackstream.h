@@ -50,7 +50,7 @@ class PlaybackStream final : public AudioRenderer {
 public:
     static constexpr int Channels = 2;
     static constexpr int64_t RingFrames = 1 << 17;
-    static constexpr int SegmentSlots = 64;
+    static constexpr int SegmentSlots = 256;
     static constexpr int EventSlots = 256;
 
     PlaybackStream();
@@ -76,6 +76,14 @@ public:
     void waitForWake(uint32_t seen) { m_wake.wait(seen, std::memory_order_seq_cst); }
     void wake();
     void setSampleRate(int rate) { m_sampleRate.store(rate, std::memory_order_release); }
+    // The edit `serial` has been applied to the stream.
+    void endEdit(uint32_t serial) { m_editsApplied.store(serial, std::memory_order_seq_cst); }
+
+    // ---- any thread, in the order the edits reach the decoder thread
+    // Until an edit is applied the audio thread enters no new segment, so it
+    // never plays into a track the edit takes back; with `silence` it plays
+    // nothing at all (the edit stops the playing track). Returns its serial.
+    uint32_t beginEdit(bool silence);
 
     // ---- GUI thread
     int sampleRate() const { return m_sampleRate.load(std::memory_order_acquire); }
@@ -116,4 +124,7 @@ private:
     std::atomic<int> m_sampleRate{0};
     alignas(64) std::atomic<uint32_t> m_wake{0};
     std::atomic<bool> m_producerWaiting{false};
+    alignas(64) std::atomic<uint32_t> m_editsPosted{0};
+    std::atomic<uint32_t> m_silenceUntil{0};
+    alignas(64) std::atomic<uint32_t> m_editsApplied{0};
 };

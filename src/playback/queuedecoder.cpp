@@ -23,9 +23,11 @@ QueueDecoder::~QueueDecoder() {
     m_thread.join();
 }
 
-void QueueDecoder::post(Command command) {
+void QueueDecoder::post(Command command, bool edit, bool silence) {
     {
         std::lock_guard lock(m_mutex);
+        if (edit)
+            command.edit = m_stream.beginEdit(silence);
         m_commands.push_back(std::move(command));
     }
     m_stream.wake();
@@ -39,13 +41,13 @@ void QueueDecoder::insert(int track, const QString& path, int afterTrack) {
     post(std::move(command));
 }
 
-void QueueDecoder::remove(int track) {
+void QueueDecoder::remove(int track, bool playing) {
     Command command{Command::Remove};
     command.track = track;
-    post(std::move(command));
+    post(std::move(command), true, playing);
 }
 
-void QueueDecoder::removeAll() { post(Command{Command::RemoveAll}); }
+void QueueDecoder::removeAll() { post(Command{Command::RemoveAll}, true, true); }
 
 void QueueDecoder::seek(int track, double seconds, uint32_t serial) {
     Command command{Command::Seek};
@@ -58,7 +60,7 @@ void QueueDecoder::seek(int track, double seconds, uint32_t serial) {
 void QueueDecoder::retire(int track) {
     Command command{Command::Retire};
     command.track = track;
-    post(std::move(command));
+    post(std::move(command), false);
 }
 
 // ---- decoder thread
@@ -133,6 +135,8 @@ bool QueueDecoder::applyCommands() {
             m_commands.pop_front();
         }
         apply(command);
+        if (command.edit)
+            m_stream.endEdit(command.edit);
     }
 }
 

@@ -37,7 +37,8 @@ public:
 
     // `afterTrack` -1: at the end.
     void insert(int track, const QString& path, int afterTrack = -1);
-    void remove(int track);
+    // `playing`: the track is the one the listener hears, which stops at once.
+    void remove(int track, bool playing = false);
     void removeAll();
     void seek(int track, double seconds, uint32_t serial);
     // The output has moved past `track`; its decoder can go.
@@ -53,6 +54,7 @@ private:
         int after = -1;
         double seconds = 0;
         uint32_t serial = 0;
+        uint32_t edit = 0;
     };
     struct Track {
         int id = -1;
@@ -66,7 +68,7 @@ private:
         bool reportedBuffered = false;
     };
 
-    void post(Command command);
+    void post(Command command, bool edit = true, bool silence = false);
     void run();
     bool applyCommands();
     void apply(const Command& command);
