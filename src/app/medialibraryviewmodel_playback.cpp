@@ -36,9 +36,6 @@ qsizetype playListPosition(const QList<MediaItem>& list, int currentIndex, const
 
 } // namespace
 
-// Interim: a weak reference while the engine's factory is not linked in yet.
-std::unique_ptr<QueuePlayer> makeQueuePlayer(const QList<PlayerItem*>& items) __attribute__((weak));
-
 const QList<MediaItem>& MediaLibraryViewModel::playList() const {
     return m_playbackQueue.isEmpty() ? m_flattenedFiles : m_playbackQueue;
 }
@@ -96,8 +93,7 @@ void MediaLibraryViewModel::loadFile(const MediaItem& item, bool autoPlay) {
         m_player->removeAllItems();
     }
     std::unique_ptr<QueuePlayer> player =
-        m_playerFactory ? m_playerFactory(items)
-                        : (&makeQueuePlayer ? makeQueuePlayer(items) : nullptr);
+        m_playerFactory ? m_playerFactory(items) : makeQueuePlayer(items);
     if (player)
         player->setVolume(m_volume);
     else

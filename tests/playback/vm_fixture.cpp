@@ -29,7 +29,7 @@ void writeWav(const QString& path, int frames, int sampleRate) {
     testsupport::writeFile(path, data);
 }
 
-TestLibrary::TestLibrary(int framesPerFile) {
+TestLibrary::TestLibrary(int framesPerFile, int sampleRate) {
     const QList<std::pair<QString, QStringList>> layout = {
         {"F", {"f1", "f2", "f3"}},
         {"G", {"g1", "g2", "g3"}},
@@ -41,7 +41,7 @@ TestLibrary::TestLibrary(int framesPerFile) {
         QList<MediaItem> files;
         for (const QString& name : fileNames) {
             const QString filePath = path(folderName + '/' + name + ".wav");
-            writeWav(filePath, framesPerFile);
+            writeWav(filePath, framesPerFile, sampleRate);
             files.append(MediaItem::audioFile(filePath));
         }
         folders.append(MediaItem::folder(path(folderName), files));

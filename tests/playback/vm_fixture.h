@@ -18,7 +18,7 @@ void writeWav(const QString& path, int frames, int sampleRate = 44100);
 // X (x1-x2) of short WAV files, and its item tree.
 class TestLibrary {
 public:
-    explicit TestLibrary(int framesPerFile = 4410);
+    explicit TestLibrary(int framesPerFile = 4410, int sampleRate = 44100);
 
     QString path(const QString& relative) const;
     const MediaItem& root() const { return m_root; }

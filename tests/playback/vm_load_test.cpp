@@ -199,6 +199,7 @@ TEST_F(LoadFile, ItemObservationsSetTheDurationAndBuffering) {
 }
 
 struct BufferingCase {
+    const char* name;
     QueuePlayer::TimeControlStatus status;
     bool bufferEmpty;
     bool ready;
@@ -230,14 +231,15 @@ TEST_P(BufferingState, FollowsPlayerItemAndDownload) {
 using TCS = QueuePlayer::TimeControlStatus;
 INSTANTIATE_TEST_SUITE_P(
     Cases, BufferingState,
-    ::testing::Values(BufferingCase{TCS::Playing, false, true, false, false, false},
-                      BufferingCase{TCS::Paused, false, true, false, false, false},
-                      BufferingCase{TCS::WaitingToPlayAtSpecifiedRate, false, true, false, false,
-                                    true},
-                      BufferingCase{TCS::Playing, true, true, false, false, true},
-                      BufferingCase{TCS::Playing, false, false, false, false, true},
-                      BufferingCase{TCS::Playing, false, true, true, false, true},
-                      BufferingCase{TCS::Playing, false, true, false, true, true}));
+    ::testing::Values(BufferingCase{"playing", TCS::Playing, false, true, false, false, false},
+                      BufferingCase{"paused", TCS::Paused, false, true, false, false, false},
+                      BufferingCase{"waiting", TCS::WaitingToPlayAtSpecifiedRate, false, true,
+                                    false, false, true},
+                      BufferingCase{"bufferEmpty", TCS::Playing, true, true, false, false, true},
+                      BufferingCase{"notReady", TCS::Playing, false, false, false, false, true},
+                      BufferingCase{"failed", TCS::Playing, false, true, true, false, true},
+                      BufferingCase{"downloading", TCS::Playing, false, true, false, true, true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(LoadFile, BufferingWithoutCurrentItemOrPlayer) {
     makeViewModel();

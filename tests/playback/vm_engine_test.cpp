@@ -1,0 +1,185 @@
+// The playback rules on the engine itself, playing to the null output.
+#include "app/appnotifications.h"
+#include "support/testsupport.h"
+#include "vm_fixture.h"
+
+#include <QFile>
+#include <QSignalSpy>
+
+using namespace testsupport;
+using namespace vmtest;
+
+namespace {
+
+constexpr int rate = 8000;
+
+class EnginePlayback : public PlaybackFixture {
+protected:
+    void SetUp() override {
+        PlaybackFixture::SetUp();
+        library = std::make_unique<TestLibrary>(3 * rate, rate); // three seconds each
+        makeViewModel(true);
+    }
+    QStringList playerItems() const { return names(vm->player()->items()); }
+    PlayerItem* currentItem() const { return vm->player() ? vm->player()->currentItem() : nullptr; }
+    bool waitForItem(PlayerItem::Status status) {
+        return waitUntil([&] { return currentItem() && currentItem()->status() == status; });
+    }
+};
+
+TEST_F(EnginePlayback, GaplessAdvanceMovesTheIndexAndAppendsTheFollowingItemOnce) {
+    writeWav(library->path("F/short.wav"), rate / 5, rate); // 0.2 s
+    vm->setPlaybackQueue({library->file("f1"), library->file("f2"),
+                          MediaItem::audioFile(library->path("F/short.wav")), library->file("g1"),
+                          library->file("g2")});
+    vm->setCurrentQueueIndex(2);
+    QSignalSpy notified(&AppNotifications::shared(), &AppNotifications::playerTrackChanged);
+    QSignalSpy moved(vm.get(), &MediaLibraryViewModel::currentQueueIndexChanged);
+
+    QStringList lines = capturedLines([&] {
+        vm->playItem(vm->playbackQueue()[2], 2, false);
+        EXPECT_EQ(playerItems(), QStringList({"short", "g1"}));
+        ASSERT_TRUE(waitUntil([&] { return vm->currentQueueIndex() == 3; }, 5000));
+    });
+    EXPECT_EQ(playerItems(), QStringList({"g1", "g2"}));
+    EXPECT_EQ(notified.count(), 1);
+    EXPECT_EQ(moved.count(), 2) << "the jump, then the one advance";
+    EXPECT_TRUE(lines.contains("Gapless transition to: g1.wav"));
+    EXPECT_TRUE(lines.contains("Enqueued subsequent track: g2.wav"));
+    EXPECT_EQ(vm->selectedFileID(), library->file("g1").id());
+    EXPECT_EQ(vm->player()->timeControlStatus(), QueuePlayer::TimeControlStatus::Playing);
+}
+
+TEST_F(EnginePlayback, LastFileOfThePlayListGetsNoSecondItem) {
+    vm->setSelectedFolder(library->folder("G"));
+    const QStringList lines = capturedLines([&] { vm->loadFile(library->file("g3"), false); });
+    EXPECT_EQ(playerItems(), QStringList{"g3"});
+    EXPECT_TRUE(lines.filter("Enqueued next track").isEmpty());
+    capturedLines([&] { vm->loadFile(library->file("g1"), false); });
+    EXPECT_EQ(playerItems(), QStringList({"g1", "g2"}));
+}
+
+TEST_F(EnginePlayback, LoadWithoutAutoPlayIsReadyAndPaused) {
+    capturedLines([&] {
+        vm->loadFile(library->file("h1"), false);
+        ASSERT_TRUE(waitForItem(PlayerItem::Status::ReadyToPlay));
+        ASSERT_TRUE(waitUntil([&] { return vm->progress()->duration() > 0; }));
+        settle();
+    });
+    EXPECT_EQ(vm->progress()->duration(), 3.0);
+    EXPECT_EQ(vm->player()->rate(), 0.0f);
+    EXPECT_EQ(vm->progress()->currentTime(), 0.0);
+}
+
+TEST_F(EnginePlayback, SeekLandsOnTheTimeAndHoldsTheShownTimeUntilItCompletes) {
+    capturedLines([&] {
+        vm->loadFile(library->file("f1"), true);
+        ASSERT_TRUE(waitUntil([&] { return vm->progress()->currentTime() > 0.1; }));
+    });
+    int writesWhileSeeking = 0;
+    QObject::connect(vm->progress(), &PlayerProgress::currentTimeChanged, [&] {
+        if (vm->progress()->isSeeking())
+            ++writesWhileSeeking;
+    });
+    const double before = vm->progress()->currentTime();
+    vm->seek(2.25);
+    EXPECT_TRUE(vm->progress()->isSeeking());
+    EXPECT_EQ(vm->progress()->currentTime(), before);
+    ASSERT_TRUE(waitUntil([&] { return !vm->progress()->isSeeking(); }));
+    EXPECT_EQ(writesWhileSeeking, 0);
+    EXPECT_GE(vm->player()->currentTime(), 2.25);
+    EXPECT_LT(vm->player()->currentTime(), 2.5);
+    ASSERT_TRUE(waitUntil([&] { return vm->progress()->currentTime() >= 2.25; }));
+}
+
+TEST_F(EnginePlayback, PausedSeekLandsOnTheRequestedSample) {
+    capturedLines([&] {
+        vm->loadFile(library->file("f1"), false);
+        ASSERT_TRUE(waitForItem(PlayerItem::Status::ReadyToPlay));
+    });
+    vm->seek(1.5);
+    ASSERT_TRUE(waitUntil([&] { return !vm->progress()->isSeeking(); }));
+    EXPECT_EQ(vm->player()->currentTime(), 1.5);
+}
+
+TEST_F(EnginePlayback, QuitMidTrackSavesThePlayersTime) {
+    capturedLines([&] {
+        vm->loadFile(library->file("f2"), true);
+        ASSERT_TRUE(waitUntil([&] { return vm->player()->currentTime() > 0.2; }));
+    });
+    const QStringList lines = capturedLines([&] { vm->savePlaybackPosition(); });
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_TRUE(lines[0].startsWith("Saved playback position: "));
+    EXPECT_TRUE(lines[0].endsWith(" for f2.wav"));
+}
+
+struct BadFile {
+    const char* name;
+    QByteArray bytes;
+};
+
+class EngineBadFiles : public EnginePlayback, public ::testing::WithParamInterface<BadFile> {};
+
+TEST_P(EngineBadFiles, ItemFailsBufferingShowsAndTheNextLoadWorks) {
+    const BadFile bad = GetParam();
+    const QString path = library->path(QString("F/") + bad.name);
+    writeFile(path, bad.bytes);
+    capturedLines([&] {
+        vm->loadFile(MediaItem::audioFile(path), true);
+        ASSERT_TRUE(waitForItem(PlayerItem::Status::Failed));
+        ASSERT_TRUE(waitUntil([&] { return vm->isBuffering(); }));
+    });
+    EXPECT_FALSE(currentItem()->error().isEmpty());
+
+    capturedLines([&] {
+        vm->loadFile(library->file("g1"), true);
+        ASSERT_TRUE(waitForItem(PlayerItem::Status::ReadyToPlay));
+        ASSERT_TRUE(waitUntil([&] { return vm->progress()->currentTime() > 0.05; }));
+    });
+    EXPECT_FALSE(vm->isBuffering());
+}
+
+QByteArray truncatedWav() {
+    QByteArray header = QByteArray("RIFF") + QByteArray(4, '\xff') + "WAVEfmt ";
+    header += QByteArray::fromHex("10000000010001001f0000003e00000200100064617461ffffff00");
+    return header;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, EngineBadFiles,
+    ::testing::Values(BadFile{"garbage.flac", QByteArray(20000, '\x3c')},
+                      BadFile{"empty.mp3", QByteArray()},
+                      BadFile{"notes.m4a", QByteArray("just some text, not audio at all\n")},
+                      BadFile{"header-only.wav", truncatedWav()}),
+    [](const auto& info) {
+        return QString(info.param.name).section('.', 0, 0).remove('-').toStdString();
+    });
+
+TEST_F(EnginePlayback, MissingFileFailsAndCountsAsDownloading) {
+    capturedLines([&] {
+        vm->loadFile(MediaItem::audioFile(library->path("F/never-there.flac")), true);
+        ASSERT_TRUE(waitForItem(PlayerItem::Status::Failed));
+        ASSERT_TRUE(waitUntil([&] { return vm->isBuffering(); }));
+    });
+    EXPECT_TRUE(vm->isDownloading());
+}
+
+TEST_F(EnginePlayback, FileDeletedWhilePlayingNeitherCrashesNorHangs) {
+    writeWav(library->path("X/doomed.wav"), rate / 2, rate);
+    const MediaItem doomed = MediaItem::audioFile(library->path("X/doomed.wav"));
+    vm->setPlaybackQueue({doomed, library->file("x2")});
+    vm->setCurrentQueueIndex(0);
+    capturedLines([&] {
+        vm->loadFile(doomed, true);
+        ASSERT_TRUE(waitUntil([&] { return vm->progress()->currentTime() > 0.05; }));
+        QFile::remove(doomed.path());
+        // The poll notices the file is gone; playback carries on with the next entry.
+        ASSERT_TRUE(waitUntil([&] { return vm->isDownloading(); }, 3000));
+        ASSERT_TRUE(waitUntil([&] { return vm->currentQueueIndex() == 1; }, 3000));
+        vm->loadFile(library->file("x2"), true);
+        ASSERT_TRUE(waitUntil([&] { return vm->progress()->currentTime() > 0.05; }));
+    });
+    EXPECT_FALSE(vm->isDownloading());
+}
+
+} // namespace
