@@ -175,6 +175,7 @@ TEST_F(EnginePlayback, FileDeletedWhilePlayingNeitherCrashesNorHangs) {
         QFile::remove(doomed.path());
         // The poll notices the file is gone; playback carries on with the next entry.
         ASSERT_TRUE(waitUntil([&] { return vm->isDownloading(); }, 3000));
+        EXPECT_TRUE(vm->isBuffering());
         ASSERT_TRUE(waitUntil([&] { return vm->currentQueueIndex() == 1; }, 3000));
         vm->loadFile(library->file("x2"), true);
         ASSERT_TRUE(waitUntil([&] { return vm->progress()->currentTime() > 0.05; }));
