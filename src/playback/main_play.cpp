@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QHash>
+#include <QSet>
 #include <QUrl>
 #include <cstdio>
 
@@ -30,28 +31,36 @@ int main(int argc, char** argv) {
     }
     std::unique_ptr<QueuePlayer> player = makeQueuePlayer(items);
     int failures = 0;
+    QSet<PlayerItem*> announced;
+    // A track is announced once it is current and known to play.
+    auto announce = [&](PlayerItem* item) {
+        if (item && item == player->currentItem() &&
+            item->status() == PlayerItem::Status::ReadyToPlay && !announced.contains(item)) {
+            announced.insert(item);
+            printLine(QStringLiteral("Playing: ") + names.value(item));
+        }
+    };
 
     QObject::connect(player.get(), &QueuePlayer::currentItemChanged, &app,
                      [&](PlayerItem* item) {
-                         if (!item) {
+                         if (!item)
                              app.quit();
-                             return;
-                         }
-                         if (item->status() != PlayerItem::Status::Failed)
-                             printLine(QStringLiteral("Playing: ") + names.value(item));
+                         else
+                             announce(item);
                      });
     for (PlayerItem* item : items) {
         QObject::connect(item, &PlayerItem::statusChanged, &app,
                          [&, item](PlayerItem::Status status) {
-                             if (status != PlayerItem::Status::Failed)
+                             if (status != PlayerItem::Status::Failed) {
+                                 announce(item);
                                  return;
+                             }
                              ++failures;
                              printLine(QStringLiteral("Cannot play: ") + names.value(item) +
                                        QStringLiteral(": ") + item->error());
                              player->remove(item);
                          });
     }
-    printLine(QStringLiteral("Playing: ") + names.value(items.first()));
     player->play();
     const int result = app.exec();
     player.reset();
