@@ -1,6 +1,7 @@
 #include "app/console.h"
 #include "app/medialibraryviewmodel.h"
 #include "cache/mediacachemanager.h"
+#include "library/backgroundrelease.h"
 #include "library/foldergrant.h"
 #include "library/libraryscanner.h"
 #include "library/librarystructurecache.h"
@@ -59,6 +60,7 @@ void MediaLibraryViewModel::openFolder(const QUrl& folder) {
                 }
                 if (!isCached)
                     LibraryStructureCache::store(cacheFile, tree);
+                const BackgroundRelease previous(self->m_rootFolder);
                 self->setRootFolder(std::move(tree));
                 self->setIsLoading(false);
                 if (isCached)
@@ -83,6 +85,7 @@ void MediaLibraryViewModel::refreshLibrary() {
 }
 
 void MediaLibraryViewModel::applyRefreshedLibrary(MediaItem root) {
+    const BackgroundRelease previous(m_rootFolder, m_selectedFolder, m_flattenedFiles);
     const std::optional<QString> folderID = m_selectedFolderID;
     const std::optional<QString> fileID = m_selectedFileID;
     setRootFolder(root);
