@@ -14,6 +14,7 @@
 #include <QStringList>
 #include <QUrl>
 #include <QVariant>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -192,6 +193,10 @@ private:
     FolderMonitor* m_folderMonitor = nullptr;
     // The pending debounced refresh.
     QTimer* m_refreshTask = nullptr;
+    // Stops the scans under way when their result can no longer be used
+    // (another folder opened, folder unloaded, view model gone).
+    void cancelScans();
+    std::shared_ptr<std::atomic<bool>> m_scansCancelled = std::make_shared<std::atomic<bool>>(false);
 
 public:
 

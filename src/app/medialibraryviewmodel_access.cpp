@@ -86,11 +86,8 @@ void MediaLibraryViewModel::restoreLastFolder() {
     }
     setIsLoading(true);
     scanInBackground(root, [this, root, cacheFile](MediaItem tree) {
-        if (!isCurrentRoot(root)) {
-            if (!m_currentRootURL)
-                setIsLoading(false);
+        if (!isCurrentRoot(root))
             return;
-        }
         LibraryStructureCache::store(cacheFile, tree);
         setRootFolder(std::move(tree));
         setIsLoading(false);
@@ -145,6 +142,7 @@ void MediaLibraryViewModel::unloadFolder() {
 }
 
 void MediaLibraryViewModel::releaseFolderAccess() {
+    cancelScans();
     if (m_currentRootURL)
         FolderGrant::stopAccessing(*m_currentRootURL);
     m_currentRootURL.reset();

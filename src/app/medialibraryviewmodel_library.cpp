@@ -12,21 +12,48 @@
 #include <QtConcurrent>
 
 // Every tree that arrives from the background is installed only while its
-// root is still the open folder: a scan that ends after another folder was
-// opened, or after the folder was unloaded, is dropped.
+// root is still the open folder: opening another folder, unloading it or
+// destroying the view model cancels the scans under way, and a cancelled
+// scan's (partial) tree is dropped.
+
+namespace {
+// Runs `work` on a worker thread and hands its result to `done` on the GUI
+// thread, unless the view model is gone or the work was cancelled meanwhile.
+template <typename Work, typename Done>
+void runOffGuiThread(MediaLibraryViewModel* viewModel, std::shared_ptr<std::atomic<bool>> cancelled,
+                     Work work, Done done) {
+    QPointer<MediaLibraryViewModel> self(viewModel);
+    (void)QtConcurrent::run(
+        [self, cancelled, work = std::move(work), done = std::move(done)]() mutable {
+            auto result = work(cancelled.get());
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(),
+                [self, cancelled, done = std::move(done), result = std::move(result)]() mutable {
+                    if (!self)
+                        return;
+                    if (cancelled->load()) {
+                        // Once no folder is open nothing else ends the loading state.
+                        if (!self->currentRootURL())
+                            self->setIsLoading(false);
+                        return;
+                    }
+                    done(std::move(result));
+                },
+                Qt::QueuedConnection);
+        });
+}
+} // namespace
 
 void MediaLibraryViewModel::scanInBackground(const QUrl& root, TreeHandler done) {
-    QPointer<MediaLibraryViewModel> self(this);
-    (void)QtConcurrent::run([self, root, done = std::move(done)]() mutable {
-        MediaItem tree = scanDirectory(root);
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [self, done = std::move(done), tree = std::move(tree)]() mutable {
-                if (self)
-                    done(std::move(tree));
-            },
-            Qt::QueuedConnection);
-    });
+    runOffGuiThread(
+        this, m_scansCancelled,
+        [root](const std::atomic<bool>* cancelled) { return scanDirectory(root, cancelled); },
+        std::move(done));
+}
+
+void MediaLibraryViewModel::cancelScans() {
+    m_scansCancelled->store(true);
+    m_scansCancelled = std::make_shared<std::atomic<bool>>(false);
 }
 
 bool MediaLibraryViewModel::isCurrentRoot(const QUrl& root) const {
@@ -35,6 +62,7 @@ bool MediaLibraryViewModel::isCurrentRoot(const QUrl& root) const {
 
 void MediaLibraryViewModel::openFolder(const QUrl& folder) {
     const QUrl root = QUrl::fromLocalFile(normalizedPath(folder));
+    cancelScans();
     setIsLoading(true);
     FolderGrant::startAccessing(root);
     m_currentRootURL = root;
@@ -43,31 +71,28 @@ void MediaLibraryViewModel::openFolder(const QUrl& folder) {
     // The cache file is read off the GUI thread too: a large tree takes a
     // while to decode and the window must stay responsive.
     const QString cacheFile = LibraryStructureCache::filePath(root);
-    QPointer<MediaLibraryViewModel> self(this);
-    (void)QtConcurrent::run([self, root, cacheFile] {
-        std::optional<MediaItem> cached = LibraryStructureCache::load(cacheFile);
-        const bool isCached = cached.has_value();
-        MediaItem tree = isCached ? std::move(*cached) : scanDirectory(root);
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [self, root, cacheFile, isCached, tree = std::move(tree)]() mutable {
-                if (!self)
-                    return;
-                if (!self->isCurrentRoot(root)) {
-                    if (!self->m_currentRootURL)
-                        self->setIsLoading(false);
-                    return;
-                }
-                if (!isCached)
-                    LibraryStructureCache::store(cacheFile, tree);
-                const BackgroundRelease previous(self->m_rootFolder);
-                self->setRootFolder(std::move(tree));
-                self->setIsLoading(false);
-                if (isCached)
-                    self->refreshLibrary();
-            },
-            Qt::QueuedConnection);
-    });
+    struct Opened {
+        MediaItem tree;
+        bool isCached = false;
+    };
+    runOffGuiThread(
+        this, m_scansCancelled,
+        [root, cacheFile](const std::atomic<bool>* cancelled) {
+            if (std::optional<MediaItem> cached = LibraryStructureCache::load(cacheFile))
+                return Opened{std::move(*cached), true};
+            return Opened{scanDirectory(root, cancelled), false};
+        },
+        [this, root, cacheFile](Opened opened) {
+            if (!isCurrentRoot(root))
+                return;
+            if (!opened.isCached)
+                LibraryStructureCache::store(cacheFile, opened.tree);
+            const BackgroundRelease previous(m_rootFolder);
+            setRootFolder(std::move(opened.tree));
+            setIsLoading(false);
+            if (opened.isCached)
+                refreshLibrary();
+        });
 }
 
 void MediaLibraryViewModel::refreshLibrary() {

@@ -65,7 +65,8 @@ struct Ancestor {
 
 class Scanner {
 public:
-    Scanner() : m_collator(collationLocale()) {
+    explicit Scanner(const std::atomic<bool>* cancelled)
+        : m_collator(collationLocale()), m_cancelled(cancelled) {
         m_collator.setNumericMode(true);
         m_collator.setCaseSensitivity(Qt::CaseInsensitive);
     }
@@ -76,7 +77,10 @@ private:
     EntryKind kindOf(const QByteArray& nativePath, const DirectoryEntry& entry, int* error) const;
     void sortChildren(std::vector<SortableChild>& children) const;
 
+    bool isCancelled() const { return m_cancelled && m_cancelled->load(std::memory_order_relaxed); }
+
     QCollator m_collator;
+    const std::atomic<bool>* m_cancelled;
     std::vector<Ancestor> m_ancestors;
 };
 
@@ -125,6 +129,8 @@ MediaItem Scanner::scan(const QByteArray& nativePath, const QString& urlString,
     QString firstAudioFile;
 
     for (const DirectoryEntry& entry : listing.entries) {
+        if (isCancelled())
+            break;
         const QByteArray childPath = nativePath + '/' + entry.nativeName;
         int entryError = 0;
         const EntryKind kind = kindOf(childPath, entry, &entryError);
@@ -191,10 +197,10 @@ QString withoutTrailingSeparators(QString path) {
 
 } // namespace
 
-MediaItem scanDirectory(const QUrl& folder) {
+MediaItem scanDirectory(const QUrl& folder, const std::atomic<bool>* cancelled) {
     const QString path = withoutTrailingSeparators(folder.toLocalFile());
     const QString urlString = absoluteString(QUrl::fromLocalFile(path));
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
     const QString name = slash < 0 ? path : path.mid(slash + 1);
-    return Scanner().scan(QFile::encodeName(path), urlString, name);
+    return Scanner(cancelled).scan(QFile::encodeName(path), urlString, name);
 }

@@ -305,3 +305,21 @@ TEST(Scanner, SkipsNamesThatAreNotUtf8) {
     EXPECT_TRUE(lines.isEmpty()) << lines.join(QLatin1Char('\n')).toStdString();
     EXPECT_EQ(childNames(tree), QStringList{"good.mp3"});
 }
+
+TEST(Scanner, CancelledScanEndsWithAPartialTreeAndNoMessage) {
+    TemporaryLibrary library;
+    library.file(QStringLiteral("A/01.mp3"));
+    library.file(QStringLiteral("b.mp3"));
+    std::atomic<bool> cancelled{true};
+    MediaItem root;
+    const QStringList lines =
+        capturedLines([&] { root = scanDirectory(library.rootUrl(), &cancelled); });
+    EXPECT_TRUE(lines.isEmpty());
+    EXPECT_EQ(root.id(), library.id(QString()));
+    ASSERT_TRUE(root.children.has_value());
+    EXPECT_TRUE(root.children->isEmpty());
+
+    cancelled = false;
+    EXPECT_EQ(childNames(scanDirectory(library.rootUrl(), &cancelled)),
+              (QStringList{"A", "b.mp3"}));
+}
