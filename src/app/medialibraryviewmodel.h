@@ -252,6 +252,9 @@ public:
     //  medialibraryviewmodel_waveform.cpp)
     // Sets currentArtwork for a track; returns whether an image was found.
     bool loadCurrentArtwork(const QUrl& trackUrl);
+    // Saves a dropped image (file, http or https URL) as the "folder.jpg" of
+    // the target folder, or of a target file's folder; returns at once.
+    Q_INVOKABLE void saveArtwork(const QUrl& source, const MediaItem& target);
     void loadTrackInfo(const MediaItem& item);
     void loadWaveform(const MediaItem& item);
 
