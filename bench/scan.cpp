@@ -4,8 +4,12 @@
 //   RESULT scan_over_find    scan time / find time (target <= 2.0)
 //   RESULT cacheload_over_scan  cache load time / scan time (target <= 0.5)
 //   RESULT tree_mb           heap held by the scanned tree (target <= 100)
-//   RESULT gui_stall_ms      longest GUI-thread stall while a view model opens
-//                            the library, without and with its cache
+//   RESULT gui_stall_ms      longest time the GUI thread's loop did not turn while a
+//                            view model opened the library, without and with its
+//                            cached tree (target <= 100); printed with the share the
+//                            GUI thread itself computed
+//
+// The library is generated once under the build directory and reused.
 
 #include "app/medialibraryviewmodel.h"
 #include "cache/atomicfilewriter.h"
@@ -24,6 +28,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <functional>
 #include <malloc.h>
 #include <vector>
@@ -126,11 +131,25 @@ public:
     bool notify(QObject* receiver, QEvent* event) override {
         QElapsedTimer timer;
         timer.start();
+        const qint64 cpuBefore = threadCpuNs();
         const bool handled = QGuiApplication::notify(receiver, event);
         longestEventNs = std::max(longestEventNs, timer.nsecsElapsed());
+        longestEventCpuNs = std::max(longestEventCpuNs, threadCpuNs() - cpuBefore);
         return handled;
     }
+    void resetTimes() { longestEventNs = longestEventCpuNs = 0; }
+
     qint64 longestEventNs = 0;
+    // Time the GUI thread itself computed; the rest of an event's wall-clock
+    // time went to other threads and processes.
+    qint64 longestEventCpuNs = 0;
+
+private:
+    static qint64 threadCpuNs() {
+        timespec now;
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+        return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+    }
 };
 
 // Runs the event loop until `done` holds, with `start` called inside it, and
@@ -161,14 +180,32 @@ double longestStallMs(const std::function<void()>& start, const std::function<bo
     return double(longest) / 1e6;
 }
 
-// Opens the library in a view model, first without its cached tree (one
-// scan), then with it (the cached tree, then a refresh that re-attaches the
-// selected root folder and its 100,000 files).
-struct Stalls {
-    double withoutCacheMs = 0;
-    double withCacheMs = 0;
-    double longestEventMs = 0;
+// Opens the library in a view model: without its cached tree (one scan),
+// then with it (the cached tree at once, then a refresh that re-attaches the
+// selection), once with an album selected and once with the root folder and
+// its 100,000 files selected. Each figure is the longest wall-clock gap of
+// the GUI thread's loop, and the longest single event it handled.
+struct Stall {
+    double gapMs = 0;
+    double eventMs = 0;
+    double eventCpuMs = 0;
 };
+
+struct Stalls {
+    Stall withoutCache;
+    Stall cachedAlbumSelected;
+    Stall cachedRootSelected;
+};
+
+Stall measureOpen(TimedApplication& app, MediaLibraryViewModel& viewModel, const QUrl& root,
+                  const std::function<bool()>& done) {
+    app.resetTimes();
+    Stall stall;
+    stall.gapMs = longestStallMs([&] { viewModel.openFolder(root); }, done);
+    stall.eventMs = double(app.longestEventNs) / 1e6;
+    stall.eventCpuMs = double(app.longestEventCpuNs) / 1e6;
+    return stall;
+}
 
 Stalls openFolderStalls(TimedApplication& app, const QUrl& root) {
     MediaLibraryViewModel viewModel;
@@ -176,17 +213,18 @@ Stalls openFolderStalls(TimedApplication& app, const QUrl& root) {
     QObject::connect(&viewModel, &MediaLibraryViewModel::rootFolderChanged, &viewModel,
                      [&] { ++installs; });
     Stalls stalls;
-    app.longestEventNs = 0;
-    stalls.withoutCacheMs = longestStallMs([&] { viewModel.openFolder(root); },
-                                           [&] { return installs == 1 && !viewModel.isLoading(); });
-    qint64 longestEvent = app.longestEventNs;
-    viewModel.setSelectedFolder(viewModel.rootFolder());
+    stalls.withoutCache =
+        measureOpen(app, viewModel, root, [&] { return installs == 1 && !viewModel.isLoading(); });
     AtomicFileWriter::shared().waitForIdle();
-    app.longestEventNs = 0;
-    stalls.withCacheMs =
-        longestStallMs([&] { viewModel.openFolder(root); }, [&] { return installs == 3; });
-    longestEvent = std::max(longestEvent, app.longestEventNs);
-    stalls.longestEventMs = double(longestEvent) / 1e6;
+
+    const MediaItem& firstArtist = viewModel.rootFolder()->children->first();
+    viewModel.setSelectedFolder(firstArtist.children->first());
+    stalls.cachedAlbumSelected = measureOpen(app, viewModel, root, [&] { return installs == 3; });
+    AtomicFileWriter::shared().waitForIdle();
+
+    viewModel.setSelectedFolder(viewModel.rootFolder());
+    stalls.cachedRootSelected = measureOpen(app, viewModel, root, [&] { return installs == 5; });
+    AtomicFileWriter::shared().waitForIdle();
     return stalls;
 }
 
@@ -240,10 +278,16 @@ int main(int argc, char* argv[]) {
     std::printf("RESULT tree_mb %.1f\n", treeMb);
 
     const Stalls stalls = openFolderStalls(app, rootUrl);
-    std::printf("longest GUI-thread stall in openFolder: %.1f ms without the cached tree, "
-                "%.1f ms with it (root folder selected); longest event handled on the "
-                "GUI thread: %.1f ms\n",
-                stalls.withoutCacheMs, stalls.withCacheMs, stalls.longestEventMs);
-    std::printf("RESULT gui_stall_ms %.1f\n", std::max(stalls.withoutCacheMs, stalls.withCacheMs));
+    const auto show = [](const char* what, const Stall& stall) {
+        std::printf("openFolder %s: longest GUI-thread stall %.1f ms, longest event %.1f ms "
+                    "(%.1f ms of it computing on the GUI thread)\n",
+                    what, stall.gapMs, stall.eventMs, stall.eventCpuMs);
+    };
+    show("without the cached tree", stalls.withoutCache);
+    show("with the cached tree, an album selected", stalls.cachedAlbumSelected);
+    show("with the cached tree, the root folder selected", stalls.cachedRootSelected);
+    std::printf("RESULT gui_stall_ms %.1f\n",
+                std::max({stalls.withoutCache.gapMs, stalls.cachedAlbumSelected.gapMs,
+                          stalls.cachedRootSelected.gapMs}));
     return 0;
 }

@@ -15,11 +15,13 @@ QString lowercasedExtension(const QString& fileName) {
 // compared in place instead of through a lower-cased copy.
 template <size_t N>
 static bool hasExtension(const QString& fileName, const char* const (&extensions)[N]) {
-    const qsizetype slash = fileName.lastIndexOf(QLatin1Char('/'));
+    // From the end: the extension is short, the path before it is not.
     const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
-    if (dot < 0 || dot < slash || dot + 1 == fileName.size())
+    if (dot < 0 || dot + 1 == fileName.size())
         return false;
     const QStringView extension = QStringView(fileName).mid(dot + 1);
+    if (extension.contains(QLatin1Char('/')))
+        return false;
     const bool isAscii =
         std::all_of(extension.begin(), extension.end(), [](QChar c) { return c.unicode() < 0x80; });
     if (isAscii) {
