@@ -3,6 +3,7 @@
 #include "cache/mediacachemanager.h"
 #include "library/artworksaver.h"
 #include "library/artworkstore.h"
+#include "library/foldergrant.h"
 #include "playback/filepresence.h"
 
 #include <QDir>
@@ -42,16 +43,23 @@ void MediaLibraryViewModel::saveArtwork(const QUrl& source, const MediaItem& tar
     const QUrl folderUrl = target.isDirectory ? target.url() : folderUrlOf(target.url());
     const QString destination = QDir(normalizedPath(folderUrl)).filePath("folder.jpg");
 
-    // Folder access on this platform is plain file permission: there is no
-    // access to start on the root or the source for the time of the save.
+    // Access to the media folder is held for the time of the save and given
+    // back a turn after it ended, whatever the outcome.
+    const bool rootAccess = m_currentRootURL && FolderGrant::startAccessing(*m_currentRootURL);
     QPointer<MediaLibraryViewModel> self(this);
-    saveArtworkFile(source, destination, this, [self, folderUrl](const QImage& image) {
-        if (!self || image.isNull())
+    saveArtworkFile(source, destination, this, [self, folderUrl, rootAccess](const QImage& image) {
+        if (rootAccess) {
+            QTimer::singleShot(0, self, [self] {
+                if (self->m_currentRootURL)
+                    FolderGrant::stopAccessing(*self->m_currentRootURL);
+            });
+        }
+        if (image.isNull())
             return;
         cacheArtwork(image, folderUrl);
         emit AppNotifications::shared().artworkUpdated(absoluteString(folderUrl));
         const std::optional<MediaItem>& selected = self->selectedFile();
-        if (selected && folderUrlOf(selected->url()) == folderUrl)
+        if (selected && absoluteString(folderUrlOf(selected->url())) == absoluteString(folderUrl))
             self->loadTrackInfo(*selected);
     });
 }

@@ -4,6 +4,7 @@
 #include "cache/mediacachemanager.h"
 #include "library/artworksaver.h"
 #include "library/artworkstore.h"
+#include "library/foldergrant.h"
 #include "support/mediafixtures.h"
 #include "support/testsupport.h"
 
@@ -118,6 +119,24 @@ TEST_F(ArtworkSave, AFolderWithoutWriteAccessKeepsItsCover) {
                     MediaItem::folder(dir.path() + "/Blocked"));
     EXPECT_FALSE(waitUntil([&] { return updates.count() > 0; }, 500));
     EXPECT_EQ(readFile(dir.path() + "/Blocked"), "a file");
+}
+
+TEST_F(ArtworkSave, AccessToTheMediaFolderIsHeldForTheSave) {
+    const QUrl root = QUrl::fromLocalFile(dir.path());
+    vm->openFolder(root);
+    ASSERT_TRUE(waitUntil([&] { return !vm->isLoading(); }));
+    const int before = FolderGrant::accessCount(root);
+    writeFile(dir.path() + "/dropped.png", pngBytes(Qt::green));
+
+    vm->saveArtwork(QUrl::fromLocalFile(dir.path() + "/dropped.png"), folderItem());
+    EXPECT_EQ(FolderGrant::accessCount(root), before + 1);
+    ASSERT_TRUE(waitUntil([&] { return updates.count() > 0; }));
+    ASSERT_TRUE(waitUntil([&] { return FolderGrant::accessCount(root) == before; }));
+
+    // A failed save gives it back too.
+    vm->saveArtwork(QUrl::fromLocalFile(dir.path() + "/missing.png"), folderItem());
+    EXPECT_EQ(FolderGrant::accessCount(root), before + 1);
+    ASSERT_TRUE(waitUntil([&] { return FolderGrant::accessCount(root) == before; }));
 }
 
 // ---- Web addresses -------------------------------------------------------
