@@ -52,7 +52,9 @@ AudioDecoder::AudioDecoder() {
     (void)quiet;
 }
 
-AudioDecoder::~AudioDecoder() { close(); }
+AudioDecoder::~AudioDecoder() {
+    close();
+}
 
 void AudioDecoder::close() {
     swr_free(&m_resampler);
@@ -117,8 +119,7 @@ bool AudioDecoder::open(const QString& path) {
         if (length < 0)
             length = iTunesGaplessLength(m_stream->metadata);
         if (length < 0 && m_stream->duration != AV_NOPTS_VALUE && m_stream->duration > 0) {
-            const int64_t start =
-                m_stream->start_time != AV_NOPTS_VALUE ? m_stream->start_time : 0;
+            const int64_t start = m_stream->start_time != AV_NOPTS_VALUE ? m_stream->start_time : 0;
             length = av_rescale_q(start + m_stream->duration - m_firstPts, m_stream->time_base,
                                   AVRational{1, m_sourceRate});
         }
@@ -216,8 +217,7 @@ bool AudioDecoder::decodeNextFrame() {
         }
         result = avcodec_send_packet(m_codec, m_packet);
         av_packet_unref(m_packet);
-        if (result < 0 && result != AVERROR(EAGAIN) &&
-            ++m_failedPackets > MaxFailedPacketsInARow) {
+        if (result < 0 && result != AVERROR(EAGAIN) && ++m_failedPackets > MaxFailedPacketsInARow) {
             m_decoderDrained = true;
             return false;
         }
@@ -233,9 +233,8 @@ bool AudioDecoder::configureResampler(const AVFrame* frame) {
         av_channel_layout_default(&in, frame->ch_layout.nb_channels > 0
                                            ? frame->ch_layout.nb_channels
                                            : std::max(1, m_codec->ch_layout.nb_channels));
-    const uint64_t layoutKey = in.order == AV_CHANNEL_ORDER_NATIVE
-                                   ? in.u.mask
-                                   : uint64_t(in.nb_channels) << 56;
+    const uint64_t layoutKey =
+        in.order == AV_CHANNEL_ORDER_NATIVE ? in.u.mask : uint64_t(in.nb_channels) << 56;
     if (m_resampler && m_resamplerInFormat == frame->format && m_resamplerInRate == rate &&
         m_resamplerInLayout == layoutKey) {
         av_channel_layout_uninit(&in);
@@ -342,10 +341,10 @@ int AudioDecoder::read(float* destination, int maxFrames) {
 bool AudioDecoder::seek(int64_t frame) {
     if (!m_format || !m_output.isValid())
         return false;
-    int64_t target = m_output.sampleRate == m_sourceRate
-                         ? frame
-                         : av_rescale_rnd(frame, m_sourceRate, m_output.sampleRate,
-                                          AV_ROUND_NEAR_INF);
+    int64_t target =
+        m_output.sampleRate == m_sourceRate
+            ? frame
+            : av_rescale_rnd(frame, m_sourceRate, m_output.sampleRate, AV_ROUND_NEAR_INF);
     target = std::max<int64_t>(0, target);
     // Lossy decoders need some frames before the target to settle (overlap,
     // bit reservoir); lossless ones start exactly on any frame.

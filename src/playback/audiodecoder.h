@@ -69,13 +69,13 @@ private:
     OutputFormat m_output;
     int m_sourceRate = 0;
     bool m_lossless = false;
-    int64_t m_firstPts = 0;       // pts of the first sample, in stream time base
-    int64_t m_endSample = -1;     // source samples to play in all, -1: until the data ends
-    int64_t m_nextSample = 0;     // source position of the next decoded frame
-    int64_t m_discardBefore = 0;  // source samples before this are dropped (seeking)
-    int64_t m_seekLanding = 0;    // where a seek aimed, for frames without a timestamp
+    int64_t m_firstPts = 0;         // pts of the first sample, in stream time base
+    int64_t m_endSample = -1;       // source samples to play in all, -1: until the data ends
+    int64_t m_nextSample = 0;       // source position of the next decoded frame
+    int64_t m_discardBefore = 0;    // source samples before this are dropped (seeking)
+    int64_t m_seekLanding = 0;      // where a seek aimed, for frames without a timestamp
     bool m_positionFromPts = false; // take the next frame's position from its pts
-    bool m_haveFrame = false;     // m_frame holds decoded samples not yet converted
+    bool m_haveFrame = false;       // m_frame holds decoded samples not yet converted
     bool m_inputEnded = false;
     bool m_decoderDrained = false;
     bool m_resamplerFlushed = false;

@@ -4,8 +4,8 @@
 #include "playback/devicesink.h"
 #include "playback/wavsink.h"
 
-#include <QCoreApplication>
 #include <QAudioDevice>
+#include <QCoreApplication>
 #include <QMediaDevices>
 #include <QThread>
 #include <thread>
@@ -38,9 +38,13 @@ AudioOutput& AudioOutput::shared() {
     return *output;
 }
 
-AudioOutput::AudioOutput() { configureFromEnvironment(); }
+AudioOutput::AudioOutput() {
+    configureFromEnvironment();
+}
 
-AudioOutput::~AudioOutput() { shutdown(); }
+AudioOutput::~AudioOutput() {
+    shutdown();
+}
 
 void AudioOutput::configureFromEnvironment() {
     const QString spec = qEnvironmentVariable("TOLVANE_AUDIO_OUTPUT", QStringLiteral("auto"));
@@ -79,7 +83,7 @@ OutputFormat AudioOutput::start(int preferredRate) {
     if (m_sink)
         return m_format;
     OutputFormat format;
-    format.sampleRate = m_fixedRate > 0 ? m_fixedRate
+    format.sampleRate = m_fixedRate > 0     ? m_fixedRate
                         : preferredRate > 0 ? preferredRate
                                             : FallbackRate;
     if (m_kind == Kind::Device) {

@@ -3,11 +3,13 @@
 #include <chrono>
 
 namespace {
-constexpr auto Period = std::chrono::milliseconds(10);
+constexpr auto Period = std::chrono::milliseconds(20);
 constexpr int FastChunkFrames = 16384;
 } // namespace
 
-ClockedSink::~ClockedSink() { stop(); }
+ClockedSink::~ClockedSink() {
+    stop();
+}
 
 bool ClockedSink::start(const OutputFormat& format, AudioRenderer* renderer) {
     stop();

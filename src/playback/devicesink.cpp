@@ -105,8 +105,7 @@ bool DeviceSink::start(const OutputFormat& format, AudioRenderer* renderer) {
         return false;
     m_format = format;
     m_renderer = renderer;
-    pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, uint32_t(format.sampleRate),
-                        uint8_t(format.channels)};
+    pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, uint32_t(format.sampleRate), uint8_t(format.channels)};
     pa_channel_map map;
     pa_channel_map_init_extend(&map, spec.channels, PA_CHANNEL_MAP_DEFAULT);
 
@@ -122,9 +121,8 @@ bool DeviceSink::start(const OutputFormat& format, AudioRenderer* renderer) {
         attributes.prebuf = uint32_t(-1);
         attributes.minreq = uint32_t(pa_usec_to_bytes(RequestUsec, &spec));
         attributes.fragsize = uint32_t(-1);
-        const auto flags = pa_stream_flags_t(PA_STREAM_INTERPOLATE_TIMING |
-                                             PA_STREAM_AUTO_TIMING_UPDATE |
-                                             PA_STREAM_ADJUST_LATENCY);
+        const auto flags = pa_stream_flags_t(
+            PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY);
         if (pa_stream_connect_playback(m_stream, nullptr, &attributes, flags, nullptr, nullptr) ==
             0) {
             for (;;) {
@@ -176,8 +174,7 @@ void DeviceSink::write(size_t bytes) {
         if (got < frames)
             std::memset(samples + size_t(got) * m_format.channels, 0,
                         size_t(frames - got) * frameBytes);
-        pa_stream_write(m_stream, data, size_t(frames) * frameBytes, nullptr, 0,
-                        PA_SEEK_RELATIVE);
+        pa_stream_write(m_stream, data, size_t(frames) * frameBytes, nullptr, 0, PA_SEEK_RELATIVE);
         bytes -= size_t(frames) * frameBytes;
     }
     pa_usec_t latency = 0;
@@ -205,9 +202,15 @@ bool DeviceSink::moveTo(const QByteArray& deviceName) {
 
 DeviceSink::DeviceSink() = default;
 DeviceSink::~DeviceSink() = default;
-bool DeviceSink::connect() { return false; }
-bool DeviceSink::start(const OutputFormat&, AudioRenderer*) { return false; }
+bool DeviceSink::connect() {
+    return false;
+}
+bool DeviceSink::start(const OutputFormat&, AudioRenderer*) {
+    return false;
+}
 void DeviceSink::stop() {}
-bool DeviceSink::moveTo(const QByteArray&) { return false; }
+bool DeviceSink::moveTo(const QByteArray&) {
+    return false;
+}
 
 #endif

@@ -28,8 +28,8 @@ public:
     // ---- producer side
     int64_t writePosition() const { return m_write.load(std::memory_order_relaxed); }
     int64_t freeFrames() const {
-        return m_capacity - (m_write.load(std::memory_order_relaxed) -
-                             m_read.load(std::memory_order_seq_cst));
+        return m_capacity -
+               (m_write.load(std::memory_order_relaxed) - m_read.load(std::memory_order_seq_cst));
     }
     // The contiguous writable space at the write position, at most `maxFrames`.
     float* writeRegion(int64_t maxFrames, int64_t* frames) {

@@ -5,13 +5,6 @@
 #include <QCoreApplication>
 #include <cmath>
 
-namespace {
-constexpr int PollMs = 10;
-// While paused, polling goes on this many times after the last activity, to
-// pick up jumps (seeks, removals) that the output applies.
-constexpr int IdlePollsBeforeStop = 50;
-} // namespace
-
 std::unique_ptr<QueuePlayer> makeQueuePlayer(const QList<PlayerItem*>& items) {
     return std::make_unique<GaplessQueuePlayer>(items);
 }
@@ -40,9 +33,15 @@ GaplessQueuePlayer::GaplessQueuePlayer(const QList<PlayerItem*>& items, QObject*
     m_decoder = std::make_unique<QueueDecoder>(m_stream, std::move(reports));
     AudioOutput::shared().attach(&m_stream);
 
-    m_pollTimer.setInterval(PollMs);
-    m_pollTimer.setTimerType(Qt::PreciseTimer);
-    connect(&m_pollTimer, &QTimer::timeout, this, &GaplessQueuePlayer::poll);
+    // The audio thread signals events; nothing polls while nothing happens.
+    m_notifier = new QSocketNotifier(m_stream.notifier(), QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, [this] {
+        m_stream.clearNotification();
+        poll();
+    });
+    m_heardTimer.setSingleShot(true);
+    m_heardTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_heardTimer, &QTimer::timeout, this, &GaplessQueuePlayer::poll);
     for (PlayerItem* item : items)
         insert(item);
 }
@@ -74,7 +73,6 @@ void GaplessQueuePlayer::insert(PlayerItem* item, PlayerItem* after) {
                       after ? m_trackOfItem.value(after, -1) : -1);
     if (!m_current && index == 0)
         setCurrent(item);
-    keepPolling();
     updateStatus();
 }
 
@@ -88,7 +86,6 @@ void GaplessQueuePlayer::remove(PlayerItem* item) {
         m_position = {};
         setCurrent(m_items.value(0, nullptr));
     }
-    keepPolling();
     updateStatus();
 }
 
@@ -97,15 +94,18 @@ void GaplessQueuePlayer::removeAllItems() {
     m_decoder->removeAll();
     m_position = {};
     setCurrent(nullptr);
-    keepPolling();
     updateStatus();
 }
 
 // ---- rate and status
 
-void GaplessQueuePlayer::play() { setRate(1.0f); }
+void GaplessQueuePlayer::play() {
+    setRate(1.0f);
+}
 
-void GaplessQueuePlayer::pause() { setRate(0.0f); }
+void GaplessQueuePlayer::pause() {
+    setRate(0.0f);
+}
 
 void GaplessQueuePlayer::setRate(float rate) {
     if (rate == m_rate)
@@ -118,7 +118,6 @@ void GaplessQueuePlayer::setRate(float rate) {
         else
             observer.timer->stop();
     }
-    keepPolling();
     emit rateChanged(rate);
     notifyObservers();
     updateStatus();
@@ -156,12 +155,6 @@ void GaplessQueuePlayer::setVolume(float volume) {
 
 // ---- following the stream
 
-void GaplessQueuePlayer::keepPolling() {
-    m_idlePolls = 0;
-    if (!m_pollTimer.isActive())
-        m_pollTimer.start();
-}
-
 int64_t GaplessQueuePlayer::heardPosition() const {
     const AudioOutput& output = AudioOutput::shared();
     const int64_t latency = output.isAttached(&m_stream) ? output.latencyFrames() : 0;
@@ -170,23 +163,23 @@ int64_t GaplessQueuePlayer::heardPosition() const {
 
 void GaplessQueuePlayer::poll() {
     const int64_t heard = heardPosition();
-    bool applied = false;
     while (const StreamEvent* pending = m_stream.peekEvent()) {
-        if (!pending->jump && pending->position > heard)
-            break; // a boundary still inside the device's buffer
+        if (!pending->jump && pending->position > heard) {
+            // A boundary still inside the device's buffer: look again when
+            // it should have been heard.
+            const int rate = std::max(1, m_stream.sampleRate());
+            const int64_t ms = (pending->position - heard) * 1000 / rate + 2;
+            m_heardTimer.start(int(std::clamp<int64_t>(ms, 2, 500)));
+            break;
+        }
         const StreamEvent event = *pending;
         m_stream.popEvent();
         applyEvent(event);
-        applied = true;
     }
     if (m_position.valid)
         m_lastTime = currentTime();
     updateBufferState();
     updateStatus();
-    if (m_rate > 0 || m_seekPending || applied || m_stream.peekEvent())
-        m_idlePolls = 0;
-    else if (++m_idlePolls > IdlePollsBeforeStop)
-        m_pollTimer.stop();
 }
 
 void GaplessQueuePlayer::applyEvent(const StreamEvent& event) {
@@ -315,7 +308,6 @@ void GaplessQueuePlayer::seek(double seconds, SeekCompletion completion) {
     m_seekPending = true;
     m_seekCompletion = std::move(completion);
     m_decoder->seek(m_trackOfItem.value(m_current, -1), seconds, ++m_seekSerial);
-    keepPolling();
 }
 
 void GaplessQueuePlayer::finishSeek(bool finished) {

@@ -6,6 +6,7 @@
 
 #include <QHash>
 #include <QPointer>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <memory>
 #include <vector>
@@ -60,7 +61,6 @@ private:
     void setRate(float rate);
     void updateStatus();
     void updateBufferState();
-    void keepPolling();
     void notifyObservers();
     void finishSeek(bool finished);
     void interruptSeek();
@@ -87,8 +87,8 @@ private:
     float m_volume = 1;
     TimeControlStatus m_status = TimeControlStatus::Paused;
 
-    QTimer m_pollTimer;
-    int m_idlePolls = 0;
+    QSocketNotifier* m_notifier = nullptr;
+    QTimer m_heardTimer; // for a boundary still in the device's buffer
     std::vector<Observer> m_observers;
     int m_nextToken = 1;
 

@@ -41,13 +41,12 @@ int main(int argc, char** argv) {
         }
     };
 
-    QObject::connect(player.get(), &QueuePlayer::currentItemChanged, &app,
-                     [&](PlayerItem* item) {
-                         if (!item)
-                             app.quit();
-                         else
-                             announce(item);
-                     });
+    QObject::connect(player.get(), &QueuePlayer::currentItemChanged, &app, [&](PlayerItem* item) {
+        if (!item)
+            app.quit();
+        else
+            announce(item);
+    });
     for (PlayerItem* item : items) {
         QObject::connect(item, &PlayerItem::statusChanged, &app,
                          [&, item](PlayerItem::Status status) {

@@ -1,6 +1,29 @@
 #include "playback/playbackstream.h"
 
-PlaybackStream::PlaybackStream() : m_ring(RingFrames, Channels) {}
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+PlaybackStream::PlaybackStream()
+    : m_ring(RingFrames, Channels), m_notifier(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+
+PlaybackStream::~PlaybackStream() {
+    if (m_notifier >= 0)
+        close(m_notifier);
+}
+
+// A counter bump on an eventfd: one system call, no lock, no allocation, so
+// the audio thread can wake the GUI thread instead of being polled.
+void PlaybackStream::notifyGui() {
+    const uint64_t one = 1;
+    if (m_notifier >= 0 && write(m_notifier, &one, sizeof one) < 0)
+        return; // the counter is full: the GUI thread has plenty to read
+}
+
+void PlaybackStream::clearNotification() {
+    uint64_t count = 0;
+    if (m_notifier >= 0 && read(m_notifier, &count, sizeof count) < 0)
+        return; // nothing was pending
+}
 
 // ---- decoder thread
 
@@ -62,6 +85,7 @@ void PlaybackStream::postEvent(const StreamSegment& segment) {
     event.position = segment.startPosition;
     event.seekSerial = segment.seekSerial;
     m_eventWrite.store(write + 1, std::memory_order_release);
+    notifyGui();
 }
 
 void PlaybackStream::applyLatestJump() {
@@ -113,8 +137,7 @@ int PlaybackStream::render(float* destination, int frames, bool paced) {
     // Read before the segments, so an edit seen as applied has its jump seen.
     const uint32_t applied = m_editsApplied.load(std::memory_order_seq_cst);
     const bool editPending = applied != m_editsPosted.load(std::memory_order_seq_cst);
-    const bool silenced =
-        int32_t(m_silenceUntil.load(std::memory_order_seq_cst) - applied) > 0;
+    const bool silenced = int32_t(m_silenceUntil.load(std::memory_order_seq_cst) - applied) > 0;
     applyLatestJump();
     int produced = 0;
     if (m_playing.load(std::memory_order_acquire) && !silenced) {
@@ -150,10 +173,13 @@ int PlaybackStream::render(float* destination, int frames, bool paced) {
                 destination[i] *= volume;
         }
     }
-    m_starved.store(paced && produced < frames && !editPending &&
-                        m_currentKind != StreamSegment::End &&
-                        m_playing.load(std::memory_order_relaxed),
-                    std::memory_order_relaxed);
+    const bool starved = paced && produced < frames && !editPending &&
+                         m_currentKind != StreamSegment::End &&
+                         m_playing.load(std::memory_order_relaxed);
+    if (starved != m_starved.load(std::memory_order_relaxed)) {
+        m_starved.store(starved, std::memory_order_relaxed);
+        notifyGui();
+    }
 
     if (m_producerWaiting.load(std::memory_order_seq_cst) &&
         (m_ring.freeFrames() >= m_ring.capacity() / 2 ||
@@ -174,6 +200,5 @@ const StreamEvent* PlaybackStream::peekEvent() const {
 }
 
 void PlaybackStream::popEvent() {
-    m_eventRead.store(m_eventRead.load(std::memory_order_relaxed) + 1,
-                      std::memory_order_release);
+    m_eventRead.store(m_eventRead.load(std::memory_order_relaxed) + 1, std::memory_order_release);
 }

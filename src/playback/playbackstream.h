@@ -54,6 +54,9 @@ public:
     static constexpr int EventSlots = 256;
 
     PlaybackStream();
+    ~PlaybackStream() override;
+    PlaybackStream(const PlaybackStream&) = delete;
+    PlaybackStream& operator=(const PlaybackStream&) = delete;
 
     // ---- audio thread
     int render(float* destination, int frames, bool paced) override;
@@ -94,6 +97,9 @@ public:
     int64_t playedPosition() const { return m_ring.readPosition(); }
     // Whether the last paced render ran short inside a track.
     bool isStarved() const { return m_starved.load(std::memory_order_relaxed); }
+    // Becomes readable when an event is posted or the starved state changes.
+    int notifier() const { return m_notifier; }
+    void clearNotification();
     // The oldest event not taken yet, or nullptr.
     const StreamEvent* peekEvent() const;
     void popEvent();
@@ -103,6 +109,7 @@ private:
     void applyLatestJump();
     bool enter(uint64_t segmentEnd);
     void postEvent(const StreamSegment& segment);
+    void notifyGui();
 
     FrameRing m_ring;
     std::array<StreamSegment, SegmentSlots> m_segments;
@@ -122,6 +129,7 @@ private:
     std::atomic<float> m_volume{1.0f};
     std::atomic<bool> m_starved{false};
     std::atomic<int> m_sampleRate{0};
+    int m_notifier = -1;
     alignas(64) std::atomic<uint32_t> m_wake{0};
     std::atomic<bool> m_producerWaiting{false};
     alignas(64) std::atomic<uint32_t> m_editsPosted{0};

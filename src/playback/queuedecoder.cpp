@@ -47,7 +47,9 @@ void QueueDecoder::remove(int track, bool playing) {
     post(std::move(command), true, playing);
 }
 
-void QueueDecoder::removeAll() { post(Command{Command::RemoveAll}, true, true); }
+void QueueDecoder::removeAll() {
+    post(Command{Command::RemoveAll}, true, true);
+}
 
 void QueueDecoder::seek(int track, double seconds, uint32_t serial) {
     Command command{Command::Seek};
@@ -113,8 +115,7 @@ void QueueDecoder::run() {
                 waitForRoom(seen);
                 continue;
             }
-            m_endSegment =
-                m_stream.pushSegment(StreamSegment::End, m_tracks.back().id, 0, false);
+            m_endSegment = m_stream.pushSegment(StreamSegment::End, m_tracks.back().id, 0, false);
             m_endPushed = true;
             continue;
         }
@@ -256,8 +257,7 @@ void QueueDecoder::waitForRoom(uint32_t seen) {
 }
 
 void QueueDecoder::startTrack(Track& track, int64_t startFrame, bool jump, uint32_t serial) {
-    track.segment =
-        m_stream.pushSegment(StreamSegment::Track, track.id, startFrame, jump, serial);
+    track.segment = m_stream.pushSegment(StreamSegment::Track, track.id, startFrame, jump, serial);
     track.started = true;
     track.written = 0;
 }

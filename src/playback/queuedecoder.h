@@ -61,9 +61,9 @@ private:
         QString path;
         std::unique_ptr<AudioDecoder> decoder;
         enum { Unopened, Ready, Failed } state = Unopened;
-        bool started = false;  // its segment is in the stream and may still play
+        bool started = false; // its segment is in the stream and may still play
         uint64_t segment = 0;
-        bool used = false;     // the decoder has been read from
+        bool used = false; // the decoder has been read from
         int64_t written = 0;
         bool reportedBuffered = false;
     };

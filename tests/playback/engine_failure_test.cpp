@@ -2,7 +2,6 @@
 // the player, and the next player plays normally.
 
 #include "engine_audio.h"
-
 #include "support/testsupport.h"
 
 #include <QElapsedTimer>
@@ -70,7 +69,9 @@ TEST_F(FailureTest, ZeroLengthFileFails) {
     expectFails(path(QStringLiteral("empty.mp3")));
 }
 
-TEST_F(FailureTest, MissingFileFails) { expectFails(path(QStringLiteral("missing.flac"))); }
+TEST_F(FailureTest, MissingFileFails) {
+    expectFails(path(QStringLiteral("missing.flac")));
+}
 
 TEST_F(FailureTest, TextWithAnAudioExtensionFails) {
     testsupport::writeFile(path(QStringLiteral("notes.m4a")),
@@ -107,8 +108,8 @@ TEST_F(FailureTest, AudioUnderTheWrongExtensionPlays) {
 
 TEST_F(FailureTest, AFailedNextItemStopsTheQueueThereWithoutAHang) {
     testsupport::writeFile(path(QStringLiteral("broken.flac")), QByteArray(3000, 'x'));
-    std::unique_ptr<QueuePlayer> player =
-        makeQueuePlayer(itemsFor({path(QStringLiteral("good.wav")), path(QStringLiteral("broken.flac"))}));
+    std::unique_ptr<QueuePlayer> player = makeQueuePlayer(
+        itemsFor({path(QStringLiteral("good.wav")), path(QStringLiteral("broken.flac"))}));
     PlayerItem* broken = player->items()[1];
     player->play();
     ASSERT_TRUE(waitUntil([&] { return player->currentItem() == broken; }));
@@ -126,8 +127,8 @@ TEST_F(FailureTest, FilesDeletedWhilePlayingNeitherCrashNorHang) {
     useWavOutput(0, false);
     for (const char* name : {"one.wav", "two.wav"})
         QFile::copy(path(QStringLiteral("good.wav")), path(QString::fromLatin1(name)));
-    std::unique_ptr<QueuePlayer> player =
-        makeQueuePlayer(itemsFor({path(QStringLiteral("one.wav")), path(QStringLiteral("two.wav"))}));
+    std::unique_ptr<QueuePlayer> player = makeQueuePlayer(
+        itemsFor({path(QStringLiteral("one.wav")), path(QStringLiteral("two.wav"))}));
     player->play();
     ASSERT_TRUE(waitUntil([&] { return player->currentTime() > 0.05; }));
     QFile::remove(path(QStringLiteral("one.wav")));

@@ -1,7 +1,6 @@
 // tolvane-play: the command-line player on the engine.
 
 #include "engine_audio.h"
-
 #include "support/testsupport.h"
 
 #include <QProcess>
