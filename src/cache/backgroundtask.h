@@ -15,8 +15,12 @@ void runInBackground(QObject* receiver, Work work, Done done) {
     QThreadPool::globalInstance()->start(
         [guard, work = std::move(work), done = std::move(done)]() mutable {
             auto result = work();
+            // Gone while the application shuts down; nobody waits then.
+            QCoreApplication* application = QCoreApplication::instance();
+            if (!application)
+                return;
             QMetaObject::invokeMethod(
-                QCoreApplication::instance(),
+                application,
                 [guard, done = std::move(done), result = std::move(result)]() mutable {
                     if (guard)
                         done(std::move(result));

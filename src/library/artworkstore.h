@@ -13,10 +13,14 @@ class MediaCacheManager;
 // The memory cache belongs to the GUI thread, so are these functions unless
 // noted otherwise.
 
-// Stores the image in memory under the URL's key, then writes the PNG file in
-// the background. A failed encode or write only leaves the file out.
+// Stores the image in memory under the URL's key, then encodes and writes
+// the PNG file in the background; a later store of the same key wins. A
+// failed encode or write only leaves the file out.
 void cacheArtwork(const QImage& image, const QUrl& url);
 void cacheArtwork(MediaCacheManager& manager, const QImage& image, const QUrl& url);
+
+// Blocks until every file stored so far is written (or failed). Any thread.
+void waitForArtworkFiles();
 
 // Memory first; on a miss the file is decoded and put into memory. A null
 // image means nothing was found (an unreadable file counts as a miss).

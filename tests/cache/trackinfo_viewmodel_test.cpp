@@ -35,6 +35,12 @@ protected:
         EXPECT_TRUE(makeAudioFile(path(relative), fixture));
         return track(relative);
     }
+    // Nothing of this test may still be encoding or writing when the next
+    // one starts or the process ends.
+    void TearDown() override {
+        vm.reset();
+        waitForArtworkFiles();
+    }
     // What loadFile does before it asks for the track information.
     void select(const MediaItem& item) {
         vm->setSelectedFile(item);
@@ -48,7 +54,7 @@ protected:
     // Lets every started task hand its result over.
     static void settle() {
         QThreadPool::globalInstance()->waitForDone();
-        AtomicFileWriter::shared().waitForIdle();
+        waitForArtworkFiles();
         waitUntil([] { return false; }, 50);
     }
     bool loadAndWait(const MediaItem& item) {
@@ -83,7 +89,7 @@ TEST_F(TrackInfo, ReadsPublishesAndRemembersTheFile) {
     ASSERT_TRUE(record);
     EXPECT_EQ(record->title, "Song");
     EXPECT_EQ(record->sampleRate, "96.0 kHz");
-    AtomicFileWriter::shared().waitForIdle();
+    waitForArtworkFiles();
     const QJsonObject saved =
         QJsonDocument::fromJson(readFile(MetadataCacheManager::shared().fileURL())).object();
     EXPECT_EQ(saved.value(item.id()).toObject().value("bitDepth").toString(), "24bit");
@@ -172,7 +178,7 @@ TEST_F(TrackInfo, AnUnreadableFileOnlyEndsTheLoading) {
     ASSERT_TRUE(loadAndWait(item));
     EXPECT_EQ(vm->currentTitle(), "broken.m4a");
     EXPECT_FALSE(MetadataCacheManager::shared().record(item.id()));
-    AtomicFileWriter::shared().waitForIdle();
+    waitForArtworkFiles();
     EXPECT_FALSE(QFile::exists(recordFile(item)));
 }
 
@@ -237,7 +243,7 @@ TEST_F(TrackArtwork, ThenTheFolderEntry) {
 TEST_F(TrackArtwork, TheFolderEntryAlsoFromDisk) {
     const MediaItem item = trackWithCover("I", std::nullopt);
     cacheArtwork(filled(Qt::green), folderOf(item));
-    AtomicFileWriter::shared().waitForIdle();
+    waitForArtworkFiles();
     MediaCacheManager::shared().artworkMemoryCache().clear();
     ASSERT_TRUE(makeImageFile(path("I/cover.png"), {4, 4}, Qt::blue));
     select(item);

@@ -25,6 +25,12 @@ protected:
         vm = std::make_unique<MediaLibraryViewModel>();
         writeFile(trackPath(), "audio");
     }
+    // Nothing of this test may still be encoding or writing when the next
+    // one starts or the process ends.
+    void TearDown() override {
+        vm.reset();
+        waitForArtworkFiles();
+    }
     QString trackPath() const { return dir.path() + "/Album/01.mp3"; }
     QUrl track() const { return QUrl::fromLocalFile(trackPath()); }
     QUrl folder() const { return folderUrlOf(track()); }
@@ -56,7 +62,7 @@ TEST_F(CurrentArtwork, TheFolderEntryComesNext) {
 
 TEST_F(CurrentArtwork, AStoredFileCountsAfterARestart) {
     cacheArtwork(filled(Qt::green), folder());
-    AtomicFileWriter::shared().waitForIdle();
+    waitForArtworkFiles();
     MediaCacheManager::shared().artworkMemoryCache().clear();
     EXPECT_TRUE(vm->loadCurrentArtwork(track()));
     EXPECT_EQ(shownColor(), QColor(Qt::green));
@@ -75,7 +81,7 @@ TEST_F(CurrentArtwork, CandidatesAreTriedInOrderByExactName) {
     EXPECT_TRUE(memoryCachedArtwork(MediaCacheManager::shared(), folder()).isNull());
     ASSERT_TRUE(waitUntil(
         [&] { return !memoryCachedArtwork(MediaCacheManager::shared(), folder()).isNull(); }));
-    AtomicFileWriter::shared().waitForIdle();
+    waitForArtworkFiles();
     EXPECT_TRUE(QFile::exists(artworkCacheFilePath(MediaCacheManager::shared(), folder())));
 }
 

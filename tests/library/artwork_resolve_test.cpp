@@ -52,7 +52,7 @@ TEST_F(ResolveArtwork, TheChosenCoverIsReadAndStored) {
     ASSERT_TRUE(result);
     EXPECT_EQ(result->pixelColor(1, 1), QColor(Qt::blue));
     EXPECT_EQ(stored(folder).cacheKey(), result->cacheKey());
-    AtomicFileWriter::shared().waitForIdle();
+    waitForArtworkFiles();
     EXPECT_TRUE(QFile::exists(artworkCacheFilePath(MediaCacheManager::shared(), folder.url())));
 }
 

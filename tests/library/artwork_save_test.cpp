@@ -35,6 +35,12 @@ protected:
         vm = std::make_unique<MediaLibraryViewModel>();
         QDir().mkpath(folderPath());
     }
+    // Nothing of this test may still be encoding or writing when the next
+    // one starts or the process ends.
+    void TearDown() override {
+        vm.reset();
+        waitForArtworkFiles();
+    }
     QString folderPath() const { return dir.path() + "/Album"; }
     MediaItem folderItem() const { return MediaItem::folder(folderPath()); }
     QString coverPath() const { return folderPath() + "/folder.jpg"; }

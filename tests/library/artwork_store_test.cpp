@@ -35,7 +35,7 @@ TEST_F(ArtworkStore, StoresInMemoryAndAsPngFile) {
 
     EXPECT_EQ(memoryCachedArtwork(*manager, folder).cacheKey(), image.cacheKey())
         << "the memory level holds the very image";
-    AtomicFileWriter::shared().waitForIdle();
+    waitForArtworkFiles();
     EXPECT_TRUE(readFile(file).startsWith("\x89PNG"));
     const QImage decoded = QImage::fromData(readFile(file));
     EXPECT_EQ(decoded.size(), QSize(5, 4));
@@ -44,7 +44,7 @@ TEST_F(ArtworkStore, StoresInMemoryAndAsPngFile) {
 
 TEST_F(ArtworkStore, LooksInMemoryFirstThenOnDisk) {
     cacheArtwork(*manager, filled({3, 3}, Qt::red), folder);
-    AtomicFileWriter::shared().waitForIdle();
+    waitForArtworkFiles();
 
     // A fresh process: the file is found, decoded and remembered.
     manager->artworkMemoryCache().clear();
@@ -68,14 +68,14 @@ TEST_F(ArtworkStore, UnreadableOrGarbageFilesAreMisses) {
 TEST_F(ArtworkStore, ALaterStoreReplacesTheEntry) {
     cacheArtwork(*manager, filled({2, 2}, Qt::red), folder);
     cacheArtwork(*manager, filled({2, 2}, Qt::blue), folder);
-    AtomicFileWriter::shared().waitForIdle();
+    waitForArtworkFiles();
     manager->artworkMemoryCache().clear();
     EXPECT_EQ(cachedArtwork(*manager, folder).pixelColor(0, 0), QColor(Qt::blue));
 }
 
 TEST_F(ArtworkStore, ANullImageIsNotStored) {
     cacheArtwork(*manager, QImage(), folder);
-    AtomicFileWriter::shared().waitForIdle();
+    waitForArtworkFiles();
     EXPECT_FALSE(QFile::exists(artworkCacheFilePath(*manager, folder)));
     EXPECT_TRUE(memoryCachedArtwork(*manager, folder).isNull());
 }
@@ -86,7 +86,7 @@ TEST_F(ArtworkStore, AWriteFailureStillLeavesTheMemoryEntry) {
     writeFile(dir.path() + "/Artwork", "in the way");
     const QImage image = filled({2, 2}, Qt::red);
     cacheArtwork(*manager, image, folder);
-    AtomicFileWriter::shared().waitForIdle();
+    waitForArtworkFiles();
     EXPECT_EQ(memoryCachedArtwork(*manager, folder).cacheKey(), image.cacheKey());
 }
 

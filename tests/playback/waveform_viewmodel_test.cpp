@@ -1,6 +1,7 @@
 #include "app/medialibraryviewmodel.h"
 #include "cache/atomicfilewriter.h"
 #include "cache/mediacachemanager.h"
+#include "library/artworkstore.h"
 #include "playback/waveformcache.h"
 #include "playback/waveformgenerator.h"
 #include "support/mediafixtures.h"
@@ -26,6 +27,12 @@ protected:
         fixture.seconds = 0.5;
         EXPECT_TRUE(makeAudioFile(path(name), fixture));
         return track(name);
+    }
+    // Nothing of this test may still be encoding or writing when the next
+    // one starts or the process ends.
+    void TearDown() override {
+        vm.reset();
+        waitForArtworkFiles();
     }
     static QString cacheFile(const MediaItem& item) {
         return waveformCacheFilePath(MediaCacheManager::shared(), item.url());
