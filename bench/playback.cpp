@@ -165,7 +165,8 @@ double steadyPlaybackCpuPercent(const QString& file, const QProcessEnvironment& 
     return 100.0 * cpu / seconds;
 }
 
-// From loadFile(autoPlay: true) to the first frame the sink takes.
+// From loadFile(autoPlay: true) to the first frame the sink takes; prints
+// when the item was ready and when play was called on the way.
 double firstFrameMs(MediaLibraryViewModel& vm, const MediaItem& item) {
     AudioOutput& output = AudioOutput::shared();
     if (vm.player())
@@ -176,12 +177,24 @@ double firstFrameMs(MediaLibraryViewModel& vm, const MediaItem& item) {
     QElapsedTimer timer;
     timer.start();
     vm.loadFile(item, true);
+    const double loaded = timer.nsecsElapsed() / 1e6;
+    double ready = -1;
+    double playing = -1;
     while (output.framesPlayed() == before) {
         if (timer.elapsed() > 5000)
             fail(QStringLiteral("no frame reached the sink"));
         QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        QueuePlayer* player = vm.player();
+        if (ready < 0 && player && player->currentItem() &&
+            player->currentItem()->status() == PlayerItem::Status::ReadyToPlay)
+            ready = timer.nsecsElapsed() / 1e6;
+        if (playing < 0 && player && player->rate() > 0)
+            playing = timer.nsecsElapsed() / 1e6;
     }
-    return timer.nsecsElapsed() / 1e6;
+    const double first = timer.nsecsElapsed() / 1e6;
+    std::printf("  loadFile returned %.1f ms, item ready %.1f ms, play %.1f ms, frame %.1f ms\n",
+                loaded, ready, playing, first);
+    return first;
 }
 
 } // namespace

@@ -150,6 +150,13 @@ int AudioOutput::render(float* destination, int frames, bool paced) {
     return got;
 }
 
+void AudioOutput::wakeSink() {
+    // Only a hint: skipped while the sink is being opened or replaced.
+    std::unique_lock lock(m_mutex, std::try_to_lock);
+    if (lock.owns_lock() && m_sink)
+        m_sink->wake();
+}
+
 int64_t AudioOutput::latencyFrames() const {
     const AudioSink* sink = m_activeSink.load(std::memory_order_acquire);
     if (!sink)

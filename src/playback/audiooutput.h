@@ -47,6 +47,9 @@ public:
     void detach(AudioRenderer* stream);
     bool isAttached(const AudioRenderer* stream) const { return m_stream.load() == stream; }
 
+    // Frames are ready after a pause or a shortage: the sink may take them now.
+    void wakeSink();
+
     // Frames handed to the sink that have not been heard yet.
     int64_t latencyFrames() const;
     // Frames of playback handed to the sink so far (not counting silence).

@@ -27,4 +27,6 @@ public:
     virtual void stop() = 0;
     // Frames handed over that have not been heard yet.
     virtual int64_t latencyFrames() const { return 0; }
+    // Frames are waiting: a sink that pulls on its own period may pull now.
+    virtual void wake() {}
 };

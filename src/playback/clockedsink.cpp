@@ -28,8 +28,23 @@ void ClockedSink::stop() {
     if (!m_thread.joinable())
         return;
     m_stopping = true;
+    wake();
     m_thread.join();
     finish();
+}
+
+void ClockedSink::wake() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_wakeRequested = true;
+    }
+    m_woken.notify_one();
+}
+
+void ClockedSink::sleep(std::chrono::milliseconds period) {
+    std::unique_lock lock(m_mutex);
+    m_woken.wait_for(lock, period, [this] { return m_wakeRequested; });
+    m_wakeRequested = false;
 }
 
 void ClockedSink::runRealTime() {
@@ -52,7 +67,7 @@ void ClockedSink::runRealTime() {
                 consume(m_buffer.data(), got);
             done += want;
         }
-        std::this_thread::sleep_for(Period);
+        sleep(Period);
     }
 }
 
@@ -63,6 +78,6 @@ void ClockedSink::runFast() {
         if (got > 0)
             consume(m_buffer.data(), got);
         else
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            sleep(std::chrono::milliseconds(1));
     }
 }

@@ -3,6 +3,9 @@
 #include "playback/audiosink.h"
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -17,6 +20,7 @@ public:
 
     bool start(const OutputFormat& format, AudioRenderer* renderer) override;
     void stop() override;
+    void wake() override;
 
 protected:
     // On the sink's thread, before the first frame; false when it cannot work.
@@ -29,6 +33,7 @@ protected:
 private:
     void runRealTime();
     void runFast();
+    void sleep(std::chrono::milliseconds period);
 
     const bool m_realTime;
     OutputFormat m_format;
@@ -36,6 +41,9 @@ private:
     std::vector<float> m_buffer;
     std::thread m_thread;
     std::atomic<bool> m_stopping{false};
+    std::mutex m_mutex; // only for sleeping between pulls
+    std::condition_variable m_woken;
+    bool m_wakeRequested = false;
 };
 
 // Discards the frames: a machine without sound still plays, on the clock.

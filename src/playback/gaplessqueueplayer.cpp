@@ -112,6 +112,8 @@ void GaplessQueuePlayer::setRate(float rate) {
         return;
     m_rate = rate;
     m_stream.setPlaying(rate > 0);
+    if (rate > 0 && AudioOutput::shared().isAttached(&m_stream))
+        AudioOutput::shared().wakeSink();
     for (const Observer& observer : m_observers) {
         if (rate > 0)
             observer.timer->start();

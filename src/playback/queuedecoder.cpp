@@ -101,6 +101,8 @@ void QueueDecoder::run() {
             track.used = true;
             if (got > 0) {
                 ring.commit(got);
+                if (m_stream.isStarved())
+                    AudioOutput::shared().wakeSink(); // the listener waits for these
                 track.written += got;
                 if (track.written >= BufferedFrames)
                     reportBuffered(track);
