@@ -245,6 +245,11 @@ bool AudioDecoder::configureResampler(const AVFrame* frame) {
     av_channel_layout_default(&out, m_output.channels);
     int result = swr_alloc_set_opts2(&m_resampler, &out, AV_SAMPLE_FMT_FLT, m_output.sampleRate,
                                      &in, AVSampleFormat(frame->format), rate, 0, nullptr);
+    if (result >= 0 && in.nb_channels == 1) {
+        // A mono recording plays at its own level on every side, not 3 dB down.
+        const std::vector<double> matrix(size_t(m_output.channels), 1.0);
+        result = swr_set_matrix(m_resampler, matrix.data(), 1);
+    }
     av_channel_layout_uninit(&in);
     av_channel_layout_uninit(&out);
     if (result < 0 || swr_init(m_resampler) < 0) {

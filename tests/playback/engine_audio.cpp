@@ -86,11 +86,11 @@ bool ffmpeg(const QString& input, const QString& output, const QStringList& argu
     return code == 0;
 }
 
-Samples ffmpegDecode(const QString& path) {
+Samples ffmpegDecode(const QString& path, int channels) {
     QProcess process;
     process.start(QStringLiteral("ffmpeg"),
                   {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), path,
-                   QStringLiteral("-ac"), QStringLiteral("2"), QStringLiteral("-f"),
+                   QStringLiteral("-ac"), QString::number(channels), QStringLiteral("-f"),
                    QStringLiteral("f32le"), QStringLiteral("-")});
     process.waitForFinished(60000);
     const QByteArray bytes = process.readAllStandardOutput();

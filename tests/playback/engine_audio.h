@@ -30,8 +30,8 @@ Samples writePcmWav(const QString& path, const Samples& samples, int sampleRate,
 
 // Runs the ffmpeg command line tool: ffmpeg -v error -y -i INPUT ARGS... OUTPUT.
 bool ffmpeg(const QString& input, const QString& output, const QStringList& arguments = {});
-// FFmpeg's own decode of a file as stereo float.
-Samples ffmpegDecode(const QString& path);
+// FFmpeg's own decode of a file as float with `channels` channels.
+Samples ffmpegDecode(const QString& path, int channels = 2);
 
 struct FloatWav {
     bool valid = false;
