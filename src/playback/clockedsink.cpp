@@ -1,6 +1,7 @@
 #include "playback/clockedsink.h"
 
 #include <chrono>
+#include <pthread.h>
 
 namespace {
 constexpr auto Period = std::chrono::milliseconds(20);
@@ -20,7 +21,10 @@ bool ClockedSink::start(const OutputFormat& format, AudioRenderer* renderer) {
     const int chunk = m_realTime ? format.sampleRate / 5 : FastChunkFrames;
     m_buffer.assign(size_t(chunk) * format.channels, 0.0f);
     m_stopping = false;
-    m_thread = std::thread([this] { m_realTime ? runRealTime() : runFast(); });
+    m_thread = std::thread([this] {
+        pthread_setname_np(pthread_self(), "tolvane-output");
+        m_realTime ? runRealTime() : runFast();
+    });
     return true;
 }
 

@@ -57,13 +57,23 @@ GaplessQueuePlayer::~GaplessQueuePlayer() {
 bool GaplessQueuePlayer::canInsert(PlayerItem* item, PlayerItem* after) const {
     if (!item || m_items.contains(item))
         return false;
+    // An item belongs to one player at a time.
+    if (qobject_cast<QueuePlayer*>(item->parent()) && item->parent() != this)
+        return false;
     return !after || m_items.contains(after);
 }
 
 void GaplessQueuePlayer::insert(PlayerItem* item, PlayerItem* after) {
     if (!canInsert(item, after))
         return;
-    item->setParent(this);
+    if (item->parent() != this) {
+        item->setParent(this);
+        // Deleted by someone else: it leaves the queue as if removed.
+        connect(item, &QObject::destroyed, this, [this, item] {
+            remove(item);
+            m_trackOfItem.remove(item);
+        });
+    }
     const int track = m_nextTrack++;
     m_itemOfTrack.insert(track, item);
     m_trackOfItem.insert(item, track);

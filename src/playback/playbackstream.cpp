@@ -167,12 +167,8 @@ int PlaybackStream::render(float* destination, int frames, bool paced) {
             m_ring.read(destination + produced * channels, count);
             produced += count;
         }
-        const float volume = m_volume.load(std::memory_order_relaxed);
-        if (volume != 1.0f) {
-            for (int i = 0, n = produced * channels; i < n; ++i)
-                destination[i] *= volume;
-        }
     }
+    applyVolume(destination, produced);
     const bool starved = paced && produced < frames && !editPending &&
                          m_currentKind != StreamSegment::End &&
                          m_playing.load(std::memory_order_relaxed);
@@ -188,6 +184,29 @@ int PlaybackStream::render(float* destination, int frames, bool paced) {
             wake();
     }
     return produced;
+}
+
+// A change of volume glides over one buffer instead of stepping (a click).
+void PlaybackStream::applyVolume(float* samples, int frames) {
+    const float target = m_volume.load(std::memory_order_relaxed);
+    // Out of silence the new volume takes over at once.
+    const float start = m_silentBefore ? target : m_appliedVolume;
+    m_appliedVolume = target;
+    m_silentBefore = frames == 0;
+    if (frames == 0)
+        return;
+    if (start == target) {
+        if (target != 1.0f) {
+            for (int i = 0, n = frames * Channels; i < n; ++i)
+                samples[i] *= target;
+        }
+        return;
+    }
+    for (int frame = 0; frame < frames; ++frame) {
+        const float gain = start + (target - start) * float(frame + 1) / float(frames);
+        for (int channel = 0; channel < Channels; ++channel)
+            samples[frame * Channels + channel] *= gain;
+    }
 }
 
 // ---- GUI thread

@@ -109,6 +109,7 @@ private:
     void applyLatestJump();
     bool enter(uint64_t segmentEnd);
     void postEvent(const StreamSegment& segment);
+    void applyVolume(float* samples, int frames);
     void notifyGui();
 
     FrameRing m_ring;
@@ -123,6 +124,8 @@ private:
     // Consumer state, touched by the audio thread only.
     int m_currentKind = -1;
     int m_currentTrack = -1;
+    float m_appliedVolume = 1.0f;
+    bool m_silentBefore = true;
 
     alignas(64) std::atomic<int> m_consumerTrack{-1};
     std::atomic<bool> m_playing{false};

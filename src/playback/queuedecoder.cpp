@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <pthread.h>
 
 namespace {
 constexpr int64_t ChunkFrames = 4096;
@@ -14,7 +15,10 @@ constexpr int64_t BufferedFrames = 8192;
 
 QueueDecoder::QueueDecoder(PlaybackStream& stream, Reports reports)
     : m_stream(stream), m_reports(std::move(reports)) {
-    m_thread = std::thread([this] { run(); });
+    m_thread = std::thread([this] {
+        pthread_setname_np(pthread_self(), "tolvane-decode");
+        run();
+    });
 }
 
 QueueDecoder::~QueueDecoder() {

@@ -222,6 +222,47 @@ TEST_F(PlayerTest, VolumeScalesTheFrames) {
     EXPECT_TRUE(finishOutput().samples == half);
 }
 
+TEST_F(PlayerTest, AVolumeChangeWhilePlayingGlidesWithoutAStep) {
+    useWavOutput(0, false);
+    const Samples steady(size_t(Rate) * 2, 0.5f); // one second of a constant level
+    const QString file = path(QStringLiteral("steady.wav"));
+    writePcmWav(file, steady, Rate);
+    std::unique_ptr<QueuePlayer> player = makeQueuePlayer(itemsFor({file}));
+    player->play();
+    ASSERT_TRUE(waitUntil([&] { return player->currentTime() > 0.2; }));
+    player->setVolume(0.0f);
+    ASSERT_TRUE(waitForEnd(*player));
+    const FloatWav output = finishOutput();
+    ASSERT_EQ(frameCount(output.samples), Rate);
+    EXPECT_EQ(output.samples.front(), 0.5f);
+    EXPECT_EQ(output.samples.back(), 0.0f);
+    EXPECT_LT(largestStep(output.samples, 1, Rate), 0.01f);
+}
+
+TEST_F(PlayerTest, AnItemDeletedByItsOwnerLeavesTheQueue) {
+    std::unique_ptr<QueuePlayer> player = makeQueuePlayer(itemsFor(files.mid(0, 2)));
+    const QList<PlayerItem*> items = player->items();
+    ASSERT_TRUE(waitReady(items[1]));
+    letDecoderRun();
+    delete items[1];
+    EXPECT_EQ(player->items(), QList<PlayerItem*>{items[0]});
+    player->play();
+    ASSERT_TRUE(waitForEnd(*player));
+    EXPECT_TRUE(finishOutput().samples == parts[0]);
+}
+
+TEST_F(PlayerTest, AnItemOfAnotherPlayerCannotBeInserted) {
+    std::unique_ptr<QueuePlayer> first = makeQueuePlayer(itemsFor(files.mid(0, 1)));
+    std::unique_ptr<QueuePlayer> second = makeQueuePlayer({});
+    EXPECT_FALSE(second->canInsert(first->items()[0], nullptr));
+    EXPECT_FALSE(second->canInsert(nullptr, nullptr));
+    auto* loose = new PlayerItem(QUrl::fromLocalFile(files[1]));
+    EXPECT_FALSE(second->canInsert(loose, first->items()[0])); // not in this queue
+    EXPECT_TRUE(second->canInsert(loose, nullptr));
+    second->insert(loose, nullptr);
+    EXPECT_EQ(second->currentItem(), loose);
+}
+
 TEST_F(PlayerTest, TimeObserverReportsWhilePlayingOnly) {
     useWavOutput(0, false);
     std::unique_ptr<QueuePlayer> player = makeQueuePlayer(itemsFor(files.mid(0, 1)));
