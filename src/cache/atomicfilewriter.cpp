@@ -1,9 +1,18 @@
 #include "cache/atomicfilewriter.h"
 
+#include <QCoreApplication>
 #include <QSaveFile>
 
 AtomicFileWriter& AtomicFileWriter::shared() {
     static AtomicFileWriter writer;
+    // Writes still waiting when the application object goes away are done
+    // then: encoders (PNG, JSON) must not run among the static objects that
+    // are destroyed after main returns.
+    static const bool drainsAtExit = [] {
+        qAddPostRoutine([] { writer.waitForIdle(); });
+        return true;
+    }();
+    Q_UNUSED(drainsAtExit)
     return writer;
 }
 

@@ -8,82 +8,29 @@
 #include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
-#include <QThreadPool>
-#include <condition_variable>
-#include <mutex>
 
 void cacheArtwork(const QImage& image, const QUrl& url) {
     cacheArtwork(MediaCacheManager::shared(), image, url);
 }
 
-namespace {
-
-// PNG encoding takes long for large covers, so it runs on the thread pool,
-// which the application waits for before it shuts down (image plugins are
-// gone by the time static objects are destroyed). Stores of the same file
-// may finish encoding out of order; only the latest store reaches the writer.
-class ArtworkFileQueue {
-public:
-    void store(const QImage& image, const QString& path) {
-        quint64 generation;
-        {
-            std::lock_guard lock(m_mutex);
-            generation = ++m_next;
-            m_latest.insert(path, generation);
-            ++m_encoding;
-        }
-        QThreadPool::globalInstance()->start([this, image, path, generation] {
-            QByteArray bytes;
-            QBuffer buffer(&bytes);
-            buffer.open(QIODevice::WriteOnly);
-            const bool encoded = image.save(&buffer, "PNG");
-            {
-                std::lock_guard lock(m_mutex);
-                if (m_latest.value(path) == generation) {
-                    m_latest.remove(path);
-                    if (encoded) // a failed encode only leaves the file out
-                        AtomicFileWriter::shared().write(path, bytes);
-                }
-                --m_encoding;
-            }
-            m_idle.notify_all();
-        });
-    }
-
-    void waitForIdle() {
-        {
-            std::unique_lock lock(m_mutex);
-            m_idle.wait(lock, [this] { return m_encoding == 0; });
-        }
-        AtomicFileWriter::shared().waitForIdle();
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_idle;
-    QHash<QString, quint64> m_latest;
-    quint64 m_next = 0;
-    int m_encoding = 0;
-};
-
-ArtworkFileQueue& artworkFiles() {
-    static ArtworkFileQueue queue;
-    return queue;
-}
-
-} // namespace
-
 void cacheArtwork(MediaCacheManager& manager, const QImage& image, const QUrl& url) {
     if (image.isNull())
         return;
     putInMemoryCache(manager, image, url);
-    // The copy shares the pixels and is never modified by the encoder.
-    artworkFiles().store(image, artworkCacheFilePath(manager, url));
+    // PNG encoding takes long for large covers, so the writer's thread does
+    // it; the copy shares the pixels and is never modified there.
+    AtomicFileWriter::shared().write(artworkCacheFilePath(manager, url), [image](QString* error) {
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        if (!image.save(&buffer, "PNG"))
+            *error = QStringLiteral("PNG encoding failed");
+        return bytes;
+    });
 }
 
 void waitForArtworkFiles() {
-    artworkFiles().waitForIdle();
+    AtomicFileWriter::shared().waitForIdle();
 }
 
 QImage cachedArtwork(const QUrl& url) {

@@ -14,8 +14,9 @@ class MediaCacheManager;
 // noted otherwise.
 
 // Stores the image in memory under the URL's key, then encodes and writes
-// the PNG file in the background; a later store of the same key wins. A
-// failed encode or write only leaves the file out.
+// the PNG file in the background (by the shared AtomicFileWriter, so a later
+// store of the same key wins). A failed encode or write only leaves the
+// file out.
 void cacheArtwork(const QImage& image, const QUrl& url);
 void cacheArtwork(MediaCacheManager& manager, const QImage& image, const QUrl& url);
 
