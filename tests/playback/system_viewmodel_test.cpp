@@ -178,6 +178,7 @@ TEST_F(SystemIntegration, ArtworkFromTheStoreUsesTheStoresFile) {
     selectWithPlayer("g2");
     const QImage cover = image(8, 8, Qt::blue);
     cacheArtwork(cover, folderUrlOf(track.url()));
+    waitForArtworkFiles();
     AtomicFileWriter::shared().waitForIdle();
     capturedLines([&] { vm->setCurrentArtwork(cachedArtwork(folderUrlOf(track.url()))); });
     EXPECT_EQ(QUrl(metadata().value("mpris:artUrl").toString()).toLocalFile(),
