@@ -1,5 +1,7 @@
 #include "playback/devicesink.h"
 
+#include "playback/clockedsink.h"
+
 #ifdef TOLVANE_HAVE_PULSE
 
 #include <cstring>
@@ -17,8 +19,11 @@ DeviceSink::~DeviceSink() {
     disconnect();
 }
 
-void DeviceSink::onContextState(pa_context*, void* self) {
-    pa_threaded_mainloop_signal(static_cast<DeviceSink*>(self)->m_loop, 0);
+void DeviceSink::onContextState(pa_context* context, void* self) {
+    auto* sink = static_cast<DeviceSink*>(self);
+    if (!PA_CONTEXT_IS_GOOD(pa_context_get_state(context)))
+        sink->loseDevice();
+    pa_threaded_mainloop_signal(sink->m_loop, 0);
 }
 
 void DeviceSink::onServerInfo(pa_context*, const pa_server_info* info, void* self) {
@@ -31,8 +36,25 @@ void DeviceSink::onServerInfo(pa_context*, const pa_server_info* info, void* sel
     pa_threaded_mainloop_signal(sink->m_loop, 0);
 }
 
-void DeviceSink::onStreamState(pa_stream*, void* self) {
-    pa_threaded_mainloop_signal(static_cast<DeviceSink*>(self)->m_loop, 0);
+void DeviceSink::onStreamState(pa_stream* stream, void* self) {
+    auto* sink = static_cast<DeviceSink*>(self);
+    if (!PA_STREAM_IS_GOOD(pa_stream_get_state(stream)))
+        sink->loseDevice();
+    pa_threaded_mainloop_signal(sink->m_loop, 0);
+}
+
+// On the main loop's thread: the server went away or dropped the stream.
+// Playback goes on, silently, on a real-time clock.
+void DeviceSink::loseDevice() {
+    if (!m_running)
+        return;
+    m_running = false;
+    m_latency = 0;
+    std::lock_guard lock(m_fallbackMutex);
+    if (!m_fallback) {
+        m_fallback = std::make_unique<NullSink>(true);
+        m_fallback->start(m_format, m_renderer);
+    }
 }
 
 void DeviceSink::onWrite(pa_stream*, size_t bytes, void* self) {
@@ -137,6 +159,7 @@ bool DeviceSink::start(const OutputFormat& format, AudioRenderer* renderer) {
             }
         }
     }
+    m_running = ready;
     pa_threaded_mainloop_unlock(m_loop);
     if (!ready)
         stop();
@@ -146,6 +169,18 @@ bool DeviceSink::start(const OutputFormat& format, AudioRenderer* renderer) {
 void DeviceSink::stop() {
     if (!m_loop || !m_stream)
         return;
+    // The callbacks start no fallback once this is seen; then the fallback,
+    // if any, stops without the loop's lock held (it takes its own).
+    pa_threaded_mainloop_lock(m_loop);
+    m_running = false;
+    pa_threaded_mainloop_unlock(m_loop);
+    {
+        std::lock_guard lock(m_fallbackMutex);
+        if (m_fallback) {
+            m_fallback->stop();
+            m_fallback.reset();
+        }
+    }
     pa_threaded_mainloop_lock(m_loop);
     pa_stream_set_write_callback(m_stream, nullptr, nullptr);
     pa_stream_set_state_callback(m_stream, nullptr, nullptr);

@@ -4,11 +4,14 @@
 
 #include <QByteArray>
 #include <atomic>
+#include <memory>
+#include <mutex>
 
 struct pa_context;
 struct pa_server_info;
 struct pa_stream;
 struct pa_threaded_mainloop;
+class NullSink;
 
 // The sound device, through the sound server's own client library (PulseAudio
 // protocol, also served by PipeWire) on its threaded main loop: the write
@@ -38,6 +41,7 @@ private:
     static void onStreamState(pa_stream* stream, void* self);
     static void onWrite(pa_stream* stream, size_t bytes, void* self);
     void write(size_t bytes);
+    void loseDevice();
     void disconnect();
 
     pa_threaded_mainloop* m_loop = nullptr;
@@ -49,4 +53,7 @@ private:
     QByteArray m_defaultDevice;
     bool m_infoDone = false;
     std::atomic<int64_t> m_latency{0};
+    bool m_running = false; // under the loop's lock
+    std::mutex m_fallbackMutex;
+    std::unique_ptr<NullSink> m_fallback;
 };
