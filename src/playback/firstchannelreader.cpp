@@ -80,6 +80,8 @@ bool FirstChannelReader::open(const QString& path, QString* error) {
         *error = QStringLiteral("out of memory");
         return false;
     }
+    // As many decoding threads as the codec can use (FLAC decodes frames in parallel).
+    s.codec->thread_count = 0;
     // The decoder needs the stream's time base to drop encoder delay and padding.
     s.codec->pkt_timebase = s.format->streams[s.streamIndex]->time_base;
     if ((result = avcodec_parameters_to_context(s.codec, parameters)) < 0 ||
