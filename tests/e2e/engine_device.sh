@@ -13,9 +13,9 @@ pulseaudio --daemonize=no --exit-idle-time=-1 -n \
 pulse=$!
 recorder=""
 cleanup() {
-  [ -n "$recorder" ] && kill "$recorder" 2> /dev/null
-  kill "$pulse" 2> /dev/null
-  wait 2> /dev/null
+  if [ -n "$recorder" ]; then kill "$recorder" 2> /dev/null || true; fi
+  kill "$pulse" 2> /dev/null || true
+  wait 2> /dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
