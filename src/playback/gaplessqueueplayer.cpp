@@ -11,7 +11,6 @@ std::unique_ptr<QueuePlayer> makeQueuePlayer(const QList<PlayerItem*>& items) {
 
 GaplessQueuePlayer::GaplessQueuePlayer(const QList<PlayerItem*>& items, QObject* parent)
     : QueuePlayer(parent) {
-    QPointer<GaplessQueuePlayer> self(this);
     QueueDecoder::Reports reports;
     // Called on the decoder thread, which ends before this object does.
     reports.opened = [this](int track, double seconds) {
