@@ -6,13 +6,11 @@
 #include "playback/sleepmanager.h"
 
 #include <QGuiApplication>
-#include <QMediaDevices>
 #include <QSettings>
 
 MediaLibraryViewModel::MediaLibraryViewModel(QObject* parent) : QObject(parent) {
     // 1. Initial values are the members' initialisers.
     m_progress = new PlayerProgress(this);
-    m_routeDetector = new QMediaDevices(this);
     watchUpcomingFolderGroups();
 
     restoreStoredState();

@@ -22,7 +22,6 @@
 class MprisService;
 class NowPlayingArtwork;
 class FolderMonitor;
-class QMediaDevices;
 class QTimer;
 struct RemoteCommands;
 
@@ -387,7 +386,5 @@ private:
     QMetaObject::Connection m_itemStatusObserver;
     QMetaObject::Connection m_durationObserver;
     static inline const QString bookmarkKey = QStringLiteral("SyncedFolderBookmark");
-    // Kept for the life of the view model so that output changes are noticed.
-    QMediaDevices* m_routeDetector = nullptr;
     PlayerFactory m_playerFactory;
 };
