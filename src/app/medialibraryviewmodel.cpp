@@ -232,9 +232,15 @@ static QVariant variantOf(const std::optional<MediaItem>& item) {
     return item ? QVariant::fromValue(*item) : QVariant();
 }
 
-QVariant MediaLibraryViewModel::rootFolderVariant() const { return variantOf(m_rootFolder); }
-QVariant MediaLibraryViewModel::selectedFolderVariant() const { return variantOf(m_selectedFolder); }
-QVariant MediaLibraryViewModel::selectedFileVariant() const { return variantOf(m_selectedFile); }
+QVariant MediaLibraryViewModel::rootFolderVariant() const {
+    return variantOf(m_rootFolder);
+}
+QVariant MediaLibraryViewModel::selectedFolderVariant() const {
+    return variantOf(m_selectedFolder);
+}
+QVariant MediaLibraryViewModel::selectedFileVariant() const {
+    return variantOf(m_selectedFile);
+}
 
 QStringList MediaLibraryViewModel::expandedFolderIDList() const {
     return QStringList(m_expandedFolderIDs.cbegin(), m_expandedFolderIDs.cend());

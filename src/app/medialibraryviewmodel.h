@@ -56,7 +56,8 @@ class MediaLibraryViewModel : public QObject {
     Q_PROPERTY(PlayerProgress* progress READ progress CONSTANT)
     Q_PROPERTY(QList<float> waveformSamples READ waveformSamples NOTIFY waveformSamplesChanged)
     Q_PROPERTY(bool showError READ showError WRITE setShowError NOTIFY showErrorChanged)
-    Q_PROPERTY(QString errorMessage READ errorMessage WRITE setErrorMessage NOTIFY errorMessageChanged)
+    Q_PROPERTY(
+        QString errorMessage READ errorMessage WRITE setErrorMessage NOTIFY errorMessageChanged)
     Q_PROPERTY(bool showPermissionAlert READ showPermissionAlert WRITE setShowPermissionAlert NOTIFY
                    showPermissionAlertChanged)
     Q_PROPERTY(bool isFullscreenArtwork READ isFullscreenArtwork WRITE setIsFullscreenArtwork NOTIFY
@@ -195,10 +196,10 @@ private:
     // Stops the scans under way when their result can no longer be used
     // (another folder opened, folder unloaded, view model gone).
     void cancelScans();
-    std::shared_ptr<std::atomic<bool>> m_scansCancelled = std::make_shared<std::atomic<bool>>(false);
+    std::shared_ptr<std::atomic<bool>> m_scansCancelled =
+        std::make_shared<std::atomic<bool>>(false);
 
 public:
-
     // ---- Playback engine, progress and seeking ---------------------------
     // (medialibraryviewmodel_playback.cpp, medialibraryviewmodel_progress.cpp)
     Q_INVOKABLE void loadFile(const MediaItem& item, bool autoPlay);

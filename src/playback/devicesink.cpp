@@ -127,21 +127,22 @@ bool DeviceSink::start(const OutputFormat& format, AudioRenderer* renderer) {
         return false;
     m_format = format;
     m_renderer = renderer;
-    pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, uint32_t(format.sampleRate), uint8_t(format.channels)};
+    pa_sample_spec sampleSpec{PA_SAMPLE_FLOAT32LE, uint32_t(format.sampleRate),
+                              uint8_t(format.channels)};
     pa_channel_map map;
-    pa_channel_map_init_extend(&map, spec.channels, PA_CHANNEL_MAP_DEFAULT);
+    pa_channel_map_init_extend(&map, sampleSpec.channels, PA_CHANNEL_MAP_DEFAULT);
 
     pa_threaded_mainloop_lock(m_loop);
-    m_stream = pa_stream_new(m_context, "Music", &spec, &map);
+    m_stream = pa_stream_new(m_context, "Music", &sampleSpec, &map);
     bool ready = false;
     if (m_stream) {
         pa_stream_set_state_callback(m_stream, onStreamState, this);
         pa_stream_set_write_callback(m_stream, onWrite, this);
         pa_buffer_attr attributes;
         attributes.maxlength = uint32_t(-1);
-        attributes.tlength = uint32_t(pa_usec_to_bytes(TargetLatencyUsec, &spec));
+        attributes.tlength = uint32_t(pa_usec_to_bytes(TargetLatencyUsec, &sampleSpec));
         attributes.prebuf = uint32_t(-1);
-        attributes.minreq = uint32_t(pa_usec_to_bytes(RequestUsec, &spec));
+        attributes.minreq = uint32_t(pa_usec_to_bytes(RequestUsec, &sampleSpec));
         attributes.fragsize = uint32_t(-1);
         const auto flags = pa_stream_flags_t(
             PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY);

@@ -1,5 +1,4 @@
 #include "app/console.h"
-
 #include "support/testsupport.h"
 
 #include <gtest/gtest.h>

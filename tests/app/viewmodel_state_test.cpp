@@ -4,11 +4,10 @@
 #include "cache/persistedqueue.h"
 #include "support/testsupport.h"
 
-#include <gtest/gtest.h>
-
 #include <QFile>
 #include <QSettings>
 #include <QSignalSpy>
+#include <gtest/gtest.h>
 
 using namespace testsupport;
 
@@ -73,7 +72,8 @@ TEST_F(ViewModelState, StoredQueueIsRestoredAndWrittenBackTwice) {
 TEST_F(ViewModelState, CorruptQueueFileStartsWithAnEmptyQueue) {
     writeFile(queueFile(), PersistedQueue{threeTracks(), 2}.toJson().left(40));
     std::unique_ptr<MediaLibraryViewModel> vm;
-    const QStringList lines = capturedLines([&] { vm = std::make_unique<MediaLibraryViewModel>(); });
+    const QStringList lines =
+        capturedLines([&] { vm = std::make_unique<MediaLibraryViewModel>(); });
     EXPECT_TRUE(vm->playbackQueue().isEmpty());
     EXPECT_EQ(vm->currentQueueIndex(), 0);
     ASSERT_FALSE(lines.filter("[Cache] Failed to decode queue JSON: ").isEmpty());
@@ -100,7 +100,8 @@ TEST_F(ViewModelState, EveryQueueAssignmentStoresTheQueue) {
 
 TEST_F(ViewModelState, SelectingAFolderFlattensItAndRemembersItsPath) {
     MediaLibraryViewModel vm;
-    const MediaItem sub = MediaItem::folder("/m/A/Sub #1", {MediaItem::audioFile("/m/A/Sub #1/a.mp3")});
+    const MediaItem sub =
+        MediaItem::folder("/m/A/Sub #1", {MediaItem::audioFile("/m/A/Sub #1/a.mp3")});
     const MediaItem folder = MediaItem::folder("/m/A", {sub, MediaItem::audioFile("/m/A/b.mp3")});
     QSignalSpy flattenedSpy(&vm, &MediaLibraryViewModel::flattenedFilesChanged);
     QSignalSpy idSpy(&vm, &MediaLibraryViewModel::selectedFolderIDChanged);
@@ -153,14 +154,16 @@ TEST_F(ViewModelState, ArtworkChangesArePrinted) {
         vm.setCurrentArtwork(image);
         vm.setCurrentArtwork(QImage());
     });
-    EXPECT_EQ(lines, QStringList({"currentArtwork changed: Image set", "currentArtwork changed: nil"}));
+    EXPECT_EQ(lines,
+              QStringList({"currentArtwork changed: Image set", "currentArtwork changed: nil"}));
 }
 
 TEST_F(ViewModelState, VolumeWithoutAPlayerWarns) {
     MediaLibraryViewModel vm;
     QSignalSpy spy(&vm, &MediaLibraryViewModel::volumeChanged);
     const QStringList lines = capturedLines([&] { vm.setVolume(0.5f); });
-    EXPECT_EQ(lines, QStringList({"Volume changed to: 0.5", "WARNING: Player is nil when setting volume"}));
+    EXPECT_EQ(lines, QStringList(
+                         {"Volume changed to: 0.5", "WARNING: Player is nil when setting volume"}));
     EXPECT_EQ(vm.volume(), 0.5f);
     EXPECT_EQ(spy.count(), 1);
 }

@@ -1,16 +1,16 @@
 #include "cache/cachekey.h"
 #include "support/testsupport.h"
 
-#include <gtest/gtest.h>
-
 #include <QCoreApplication>
 #include <QProcess>
+#include <gtest/gtest.h>
 
 namespace {
 
 TEST(CacheKey, FixedValuesNeverChangeBetweenRuns) {
     // Computed once; if these change, every user's cache files are orphaned.
-    EXPECT_EQ(cacheKey(QStringLiteral("file:///music/a.mp3")), QStringLiteral("-7298137916810929863"));
+    EXPECT_EQ(cacheKey(QStringLiteral("file:///music/a.mp3")),
+              QStringLiteral("-7298137916810929863"));
     EXPECT_EQ(cacheKey(QString()), QStringLiteral("-3750763034362895579"));
 }
 

@@ -3,14 +3,13 @@
 #include "cache/persistedqueue.h"
 #include "support/testsupport.h"
 
-#include <gtest/gtest.h>
-
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <atomic>
+#include <gtest/gtest.h>
 #include <thread>
 
 using namespace testsupport;
@@ -32,14 +31,16 @@ protected:
 
 TEST_F(CacheManagerTest, BuildsTheFiveSubdirectories) {
     MediaCacheManager manager(root());
-    for (const char* name : {"Metadata", "Artwork", "Waveforms", "PlaybackPositions", "LibraryStructure"})
+    for (const char* name :
+         {"Metadata", "Artwork", "Waveforms", "PlaybackPositions", "LibraryStructure"})
         EXPECT_TRUE(QDir(root() + "/" + name).exists()) << name;
 }
 
 TEST_F(CacheManagerTest, DefaultDirectoryFollowsXdgDataHome) {
     EXPECT_EQ(MediaCacheManager::defaultCacheDirectory(),
               qEnvironmentVariable("XDG_DATA_HOME") + "/OrrisMediaPlayer");
-    EXPECT_EQ(MediaCacheManager::shared().cacheDirectory(), MediaCacheManager::defaultCacheDirectory());
+    EXPECT_EQ(MediaCacheManager::shared().cacheDirectory(),
+              MediaCacheManager::defaultCacheDirectory());
 }
 
 TEST_F(CacheManagerTest, MissingQueueFile) {
@@ -87,12 +88,12 @@ TEST_F(CacheManagerTest, UndecodableQueueFilesGiveTheDecodeMessage) {
     MediaCacheManager manager(root());
     const QByteArray good = PersistedQueue{queueOf(3), 1}.toJson();
     const QList<QByteArray> bad = {
-        R"({"queue":[]})",                               // no index
-        R"({"index":0})",                                // no queue
-        R"({"queue":[],"index":"0"})",                   // mistyped index
-        R"({"queue":[],"index":1.5})",                   // not an integer
+        R"({"queue":[]})",                              // no index
+        R"({"index":0})",                               // no queue
+        R"({"queue":[],"index":"0"})",                  // mistyped index
+        R"({"queue":[],"index":1.5})",                  // not an integer
         R"({"queue":[{"url":"file:///a"}],"index":0})", // malformed entry
-        good.left(good.size() / 2),                      // truncated
+        good.left(good.size() / 2),                     // truncated
         QByteArray("\x00\xff\xfe garbage", 12),
     };
     for (const QByteArray& bytes : bad) {
@@ -101,7 +102,8 @@ TEST_F(CacheManagerTest, UndecodableQueueFilesGiveTheDecodeMessage) {
         const QStringList lines = capturedLines([&] { loaded = manager.loadQueue(); });
         EXPECT_FALSE(loaded.has_value()) << bytes.toStdString();
         ASSERT_EQ(lines.size(), 1);
-        EXPECT_TRUE(lines[0].startsWith("[Cache] Failed to decode queue JSON: ")) << lines[0].toStdString();
+        EXPECT_TRUE(lines[0].startsWith("[Cache] Failed to decode queue JSON: "))
+            << lines[0].toStdString();
         EXPECT_GT(lines[0].size(), QString("[Cache] Failed to decode queue JSON: ").size());
     }
 }
@@ -115,7 +117,8 @@ TEST_F(CacheManagerTest, FailedWriteSaysSoAndLeavesThePathAlone) {
         AtomicFileWriter::shared().waitForIdle();
     });
     ASSERT_EQ(lines.size(), 1);
-    EXPECT_TRUE(lines[0].startsWith("[Cache] Failed to encode queue JSON: ")) << lines[0].toStdString();
+    EXPECT_TRUE(lines[0].startsWith("[Cache] Failed to encode queue JSON: "))
+        << lines[0].toStdString();
     EXPECT_TRUE(QDir(manager.queueFilePath() + "/keep").exists());
     EXPECT_EQ(QDir(root()).entryList({"*.json*"}, QDir::Files | QDir::Hidden).size(), 0)
         << "no temporary file left behind";
@@ -170,11 +173,14 @@ TEST_F(CacheManagerTest, ClearCacheLeavesFiveEmptyDirectories) {
     writeFile(root() + "/LibraryStructure/deep/nested.json", "{}");
 
     const QStringList lines = capturedLines([&] { manager.clearCache(); });
-    EXPECT_EQ(lines, QStringList({"Cache directory removed successfully.", "Cache directories recreated."}));
+    EXPECT_EQ(lines, QStringList({"Cache directory removed successfully.",
+                                  "Cache directories recreated."}));
     EXPECT_EQ(manager.artworkMemoryCache().count(), 0);
-    const QStringList entries = QDir(root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    const QStringList entries =
+        QDir(root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
     EXPECT_EQ(QSet<QString>(entries.begin(), entries.end()),
-              QSet<QString>({"Metadata", "Artwork", "Waveforms", "PlaybackPositions", "LibraryStructure"}));
+              QSet<QString>(
+                  {"Metadata", "Artwork", "Waveforms", "PlaybackPositions", "LibraryStructure"}));
     for (const QString& name : entries)
         EXPECT_TRUE(QDir(root() + "/" + name).isEmpty()) << name.toStdString();
 }

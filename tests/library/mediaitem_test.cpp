@@ -1,14 +1,12 @@
 #include "library/mediaitem.h"
 #include "library/mediaitemjson.h"
 #include "library/mediaitemtree.h"
-
 #include "support/testsupport.h"
-
-#include <gtest/gtest.h>
 
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSet>
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -22,7 +20,8 @@ MediaItem sampleTree() {
     //     a.mp3
     //   Images/       (only images: no node children, no audio)
     //   b.mp3
-    MediaItem deep = MediaItem::folder("/music/A/Deep", {MediaItem::audioFile("/music/A/Deep/x.flac")});
+    MediaItem deep =
+        MediaItem::folder("/music/A/Deep", {MediaItem::audioFile("/music/A/Deep/x.flac")});
     MediaItem a = MediaItem::folder("/music/A", {deep, MediaItem::audioFile("/music/A/a.mp3")});
     MediaItem images = MediaItem::folder("/music/Images", {});
     return MediaItem::folder("/music", {a, images, MediaItem::audioFile("/music/b.mp3")});
@@ -103,7 +102,8 @@ TEST(MediaItemLookup, FindItemByIdIsPreOrderAndExact) {
     ASSERT_TRUE(findItem(roots, id).has_value());
     EXPECT_EQ(findItem(roots, id)->name(), "a.mp3");
     EXPECT_EQ(findItem(roots, sampleTree().id())->name(), "music");
-    EXPECT_FALSE(findItem(roots, "file:///music/A/").has_value()) << "a trailing '/' changes the id";
+    EXPECT_FALSE(findItem(roots, "file:///music/A/").has_value())
+        << "a trailing '/' changes the id";
     EXPECT_FALSE(findItem({}, id).has_value());
 }
 
@@ -183,9 +183,11 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         BadDocument{"missingContainsAudio", R"({"url":"file:///a","isDirectory":false})"},
         BadDocument{"missingUrl", R"({"isDirectory":false,"containsAudio":true})"},
-        BadDocument{"mistypedIsDirectory", R"({"url":"file:///a","isDirectory":"no","containsAudio":true})"},
-        BadDocument{"malformedChild",
-                    R"({"url":"file:///a","isDirectory":true,"containsAudio":true,"children":[{"url":"file:///a/b"}]})"},
+        BadDocument{"mistypedIsDirectory",
+                    R"({"url":"file:///a","isDirectory":"no","containsAudio":true})"},
+        BadDocument{
+            "malformedChild",
+            R"({"url":"file:///a","isDirectory":true,"containsAudio":true,"children":[{"url":"file:///a/b"}]})"},
         BadDocument{"childrenNotArray",
                     R"({"url":"file:///a","isDirectory":true,"containsAudio":true,"children":{}})"},
         BadDocument{"truncated", R"({"url":"file:///a","isDirectory":tr)"},

@@ -1,10 +1,9 @@
-#include <gtest/gtest.h>
-
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QTemporaryDir>
+#include <gtest/gtest.h>
 
 // Every test process gets its own user directories, so tests never touch a
 // user's files and each starts with empty settings and an empty cache.
@@ -23,8 +22,7 @@ int main(int argc, char** argv) {
     qputenv("XDG_CACHE_HOME", root + "/cache");
     qputenv("XDG_RUNTIME_DIR", root + "/runtime");
     QFile::setPermissions(home.path() + QStringLiteral("/runtime"),
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                              QFileDevice::ExeOwner);
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     if (qEnvironmentVariableIsEmpty("TOLVANE_AUDIO_OUTPUT"))

@@ -29,7 +29,9 @@ int runProgram(const QString& program, const QStringList& arguments, QByteArray*
 #include <ostream>
 
 // Readable failure messages for Qt strings.
-inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
 inline void PrintTo(const QStringList& list, std::ostream* out) {
     *out << '[' << list.join(QStringLiteral(" | ")).toStdString() << ']';
 }
