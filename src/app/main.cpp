@@ -1,10 +1,12 @@
 #include "app/commandlinefolder.h"
 #include "app/medialibraryviewmodel.h"
 #include "app/quitonsignal.h"
+#include "ui/appsettings.h"
+#include "ui/artworkimageprovider.h"
 
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
-#include <QQmlContext>
+#include <QQuickStyle>
 #include <QtQml/QQmlExtensionPlugin>
 
 Q_IMPORT_QML_PLUGIN(TolvanePlugin)
@@ -13,12 +15,16 @@ int main(int argc, char* argv[]) {
     QGuiApplication app(argc, argv);
     QGuiApplication::setOrganizationName(QStringLiteral("Tolvane"));
     QGuiApplication::setApplicationName(QStringLiteral("Tolvane"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("tolvane"));
+    QQuickStyle::setStyle(QStringLiteral("Fusion"));
     quitOnTerminationSignals();
+    AppSettings::resetForLaunch();
 
     MediaLibraryViewModel viewModel;
     openCommandLineFolder(viewModel, QCoreApplication::arguments());
 
     QQmlApplicationEngine engine;
+    engine.addImageProvider(QStringLiteral("artwork"), new ArtworkImageProvider([&viewModel] { return &viewModel; }));
     engine.setInitialProperties({{QStringLiteral("viewModel"), QVariant::fromValue(&viewModel)}});
     QObject::connect(
         &engine, &QQmlApplicationEngine::objectCreationFailed, &app,

@@ -264,7 +264,7 @@ public:
     // program runs on without it.
     void setupRemoteCommands();
     void updateNowPlayingInfo();
-    void updateSleepPrevention();
+    Q_INVOKABLE void updateSleepPrevention();
     // The service that carries the now-playing record and the media keys.
     MprisService* nowPlayingService() const { return m_nowPlayingService; }
 

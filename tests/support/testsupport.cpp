@@ -8,9 +8,33 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QThread>
 
 namespace testsupport {
+
+void isolateUserDirectories() {
+    // In memory where possible: cache and settings files are synced to disk on
+    // every write, which would make the tests wait on the disk.
+    static QTemporaryDir home(QFileInfo(QStringLiteral("/dev/shm")).isWritable()
+                                  ? QStringLiteral("/dev/shm/tolvane-test-XXXXXX")
+                                  : QDir::tempPath() + QStringLiteral("/tolvane-test-XXXXXX"));
+    const QByteArray root = home.path().toUtf8();
+    for (const char* name : {"data", "config", "cache", "runtime"})
+        QDir().mkpath(home.path() + QLatin1Char('/') + QLatin1String(name));
+    qputenv("HOME", root);
+    qputenv("XDG_DATA_HOME", root + "/data");
+    qputenv("XDG_CONFIG_HOME", root + "/config");
+    qputenv("XDG_CACHE_HOME", root + "/cache");
+    qputenv("XDG_RUNTIME_DIR", root + "/runtime");
+    QFile::setPermissions(home.path() + QStringLiteral("/runtime"),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("TOLVANE_AUDIO_OUTPUT"))
+        qputenv("TOLVANE_AUDIO_OUTPUT", "null");
+
+}
 
 QByteArray readFile(const QString& path) {
     QFile file(path);

@@ -7,6 +7,11 @@
 
 namespace testsupport {
 
+// Gives this process its own empty HOME and XDG directories (settings, cache,
+// runtime), so tests never touch a user's files; also the offscreen platform
+// and the null audio output unless the environment chose others.
+void isolateUserDirectories();
+
 QByteArray readFile(const QString& path);
 void writeFile(const QString& path, const QByteArray& bytes);
 // Creates the parent folders too.

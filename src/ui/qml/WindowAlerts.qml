@@ -1,0 +1,60 @@
+import QtQuick
+import QtQuick.Controls
+
+// The two alerts of the window, each open exactly while its flag is set;
+// any way of closing one clears the flag.
+Item {
+    id: alerts
+
+    required property var viewModel
+
+    anchors.fill: parent
+
+    Dialog {
+        id: errorAlert
+
+        objectName: "errorAlert"
+        title: qsTr("Error")
+        anchors.centerIn: parent
+        modal: true
+        visible: alerts.viewModel.showError
+        standardButtons: Dialog.Ok
+        onClosed: alerts.viewModel.showError = false
+
+        Label {
+            text: alerts.viewModel.errorMessage
+            wrapMode: Text.Wrap
+            width: Math.min(implicitWidth, 420)
+        }
+    }
+
+    Dialog {
+        id: permissionAlert
+
+        objectName: "permissionAlert"
+        title: qsTr("Write Access Required")
+        anchors.centerIn: parent
+        modal: true
+        visible: alerts.viewModel.showPermissionAlert
+        onClosed: alerts.viewModel.showPermissionAlert = false
+
+        Label {
+            text: qsTr("The app needs write access to the media folder to save artwork. Please re-select the folder and grant access.")
+            wrapMode: Text.Wrap
+            width: 420
+        }
+
+        footer: DialogButtonBox {
+            Button {
+                objectName: "grantAccessButton"
+                text: qsTr("Grant Access")
+                DialogButtonBox.buttonRole: DialogButtonBox.AcceptRole
+            }
+            Button {
+                text: qsTr("Cancel")
+                DialogButtonBox.buttonRole: DialogButtonBox.RejectRole
+            }
+        }
+        onAccepted: alerts.viewModel.requestFolderAccess()
+    }
+}
