@@ -4,7 +4,9 @@ ARGS ?=
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 JOBS ?= $(shell nproc)
 
-.PHONY: run test build deps configure bench clean
+PREFIX ?= /usr/local
+
+.PHONY: run test build deps configure bench clean install screenshots
 
 deps:
 	./scripts/install-deps
@@ -26,6 +28,12 @@ bench: build
 
 bench-%: build
 	$(BUILD_DIR)/bench/bench_$*
+
+install: build
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+
+screenshots: build
+	./scripts/screenshots
 
 clean:
 	rm -rf $(BUILD_DIR)

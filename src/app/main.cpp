@@ -1,3 +1,4 @@
+#include "app/colorscheme.h"
 #include "app/commandlinefolder.h"
 #include "app/medialibraryviewmodel.h"
 #include "app/quitonsignal.h"
@@ -17,6 +18,7 @@ int main(int argc, char* argv[]) {
     QGuiApplication::setApplicationName(QStringLiteral("Tolvane"));
     QGuiApplication::setDesktopFileName(QStringLiteral("tolvane"));
     QQuickStyle::setStyle(QStringLiteral("Fusion"));
+    followDesktopColorScheme(app);
     quitOnTerminationSignals();
     AppSettings::resetForLaunch();
 
@@ -24,7 +26,8 @@ int main(int argc, char* argv[]) {
     openCommandLineFolder(viewModel, QCoreApplication::arguments());
 
     QQmlApplicationEngine engine;
-    engine.addImageProvider(QStringLiteral("artwork"), new ArtworkImageProvider([&viewModel] { return &viewModel; }));
+    engine.addImageProvider(QStringLiteral("artwork"),
+                            new ArtworkImageProvider([&viewModel] { return &viewModel; }));
     engine.setInitialProperties({{QStringLiteral("viewModel"), QVariant::fromValue(&viewModel)}});
     QObject::connect(
         &engine, &QQmlApplicationEngine::objectCreationFailed, &app,

@@ -2,7 +2,7 @@
 
 #include "app/appnotifications.h"
 
-#include <QJSEngine>
+#include <QQmlEngine>
 #include <QtQml/qqmlregistration.h>
 
 // The application-wide notifications as the QML singleton AppNotifications.

@@ -41,8 +41,8 @@ QImage pixelate(const QImage& image, int blocks) {
                 }
             }
             const quint64 count = quint64(y1 - y0) * quint64(x1 - x0);
-            const QRgb colour = qRgba(int(sum[0] / count), int(sum[1] / count),
-                                      int(sum[2] / count), int(sum[3] / count));
+            const QRgb colour = qRgba(int(sum[0] / count), int(sum[1] / count), int(sum[2] / count),
+                                      int(sum[3] / count));
             for (int y = y0; y < y1; ++y) {
                 auto* line = reinterpret_cast<QRgb*>(result.scanLine(y));
                 std::fill(line + x0, line + x1, colour);

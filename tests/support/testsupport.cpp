@@ -1,7 +1,5 @@
 #include "support/testsupport.h"
 
-#include <gtest/gtest.h>
-
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -10,6 +8,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
+#include <gtest/gtest.h>
 
 namespace testsupport {
 
@@ -33,7 +32,6 @@ void isolateUserDirectories() {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     if (qEnvironmentVariableIsEmpty("TOLVANE_AUDIO_OUTPUT"))
         qputenv("TOLVANE_AUDIO_OUTPUT", "null");
-
 }
 
 QByteArray readFile(const QString& path) {
@@ -50,7 +48,9 @@ void writeFile(const QString& path, const QByteArray& bytes) {
     file.write(bytes);
 }
 
-void touch(const QString& path) { writeFile(path, QByteArray("x")); }
+void touch(const QString& path) {
+    writeFile(path, QByteArray("x"));
+}
 
 QStringList capturedLines(const std::function<void()>& body) {
     fflush(stdout);

@@ -21,10 +21,12 @@ Item {
         standardButtons: Dialog.Ok
         onClosed: alerts.viewModel.showError = false
 
+        width: Math.min(460, alerts.width - 40)
+
         Label {
+            width: parent.width
             text: alerts.viewModel.errorMessage
             wrapMode: Text.Wrap
-            width: Math.min(implicitWidth, 420)
         }
     }
 
@@ -38,10 +40,12 @@ Item {
         visible: alerts.viewModel.showPermissionAlert
         onClosed: alerts.viewModel.showPermissionAlert = false
 
+        width: Math.min(460, alerts.width - 40)
+
         Label {
+            width: parent.width
             text: qsTr("The app needs write access to the media folder to save artwork. Please re-select the folder and grant access.")
             wrapMode: Text.Wrap
-            width: 420
         }
 
         footer: DialogButtonBox {

@@ -86,11 +86,6 @@ TestCase {
         compare(testBench.setting("isArtworkPixelated"), false)
     }
 
-    function test_spaceWithoutAPlayerDoesNothing() {
-        verify(testBench.sendKey(win, Qt.Key_Space))
-        compare(vm.player, null)
-    }
-
     function test_alertsClearTheirFlagWhenDismissed() {
         vm.errorMessage = "Disk full"
         vm.showError = true
