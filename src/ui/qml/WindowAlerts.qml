@@ -21,10 +21,10 @@ Item {
         standardButtons: Dialog.Ok
         onClosed: alerts.viewModel.showError = false
 
-        width: Math.min(460, alerts.width - 40)
+        contentWidth: 420
 
         Label {
-            width: parent.width
+            width: 420
             text: alerts.viewModel.errorMessage
             wrapMode: Text.Wrap
         }
@@ -40,25 +40,16 @@ Item {
         visible: alerts.viewModel.showPermissionAlert
         onClosed: alerts.viewModel.showPermissionAlert = false
 
-        width: Math.min(460, alerts.width - 40)
+        contentWidth: 420
 
         Label {
-            width: parent.width
+            width: 420
             text: qsTr("The app needs write access to the media folder to save artwork. Please re-select the folder and grant access.")
             wrapMode: Text.Wrap
         }
 
-        footer: DialogButtonBox {
-            Button {
-                objectName: "grantAccessButton"
-                text: qsTr("Grant Access")
-                DialogButtonBox.buttonRole: DialogButtonBox.AcceptRole
-            }
-            Button {
-                text: qsTr("Cancel")
-                DialogButtonBox.buttonRole: DialogButtonBox.RejectRole
-            }
-        }
+        standardButtons: Dialog.Ok | Dialog.Cancel
+        Component.onCompleted: standardButton(Dialog.Ok).text = qsTr("Grant Access")
         onAccepted: alerts.viewModel.requestFolderAccess()
     }
 }
