@@ -1,8 +1,11 @@
 import QtQuick
 import QtQuick.Window
+import Tolvane
 
-// Opens one frameless full-screen artwork window while the view model asks
-// for it, and closes it when it no longer does.
+// Shows the full-screen artwork in one frameless window on the primary screen
+// while the view model asks for it: asking again brings that window to the
+// front, clearing the flag closes it, and a window closed some other way
+// clears the flag. Without a screen nothing is shown.
 QtObject {
     id: manager
 
@@ -21,32 +24,85 @@ QtObject {
         }
     }
 
+    Component.onCompleted: {
+        if (manager.viewModel.isFullscreenArtwork)
+            manager.show()
+    }
+
     function show() {
-        if (manager.window) {
-            manager.window.raise()
-            manager.window.requestActivate()
-            return
+        if (!manager.window) {
+            const screens = Qt.application.screens
+            if (!screens.length)
+                return
+            // The first screen is the primary one.
+            manager.window = component.createObject(null, {
+                "viewModel": manager.viewModel,
+                "screen": screens[0]
+            })
+            manager.window.showFullScreen()
         }
-        if (!Qt.application.screens.length)
-            return
-        manager.window = component.createObject(null, {"viewModel": manager.viewModel})
-        manager.window.showFullScreen()
+        manager.window.raise()
+        manager.window.requestActivate()
     }
 
     function close() {
         if (!manager.window)
             return
-        manager.window.close()
-        manager.window.destroy()
+        const closing = manager.window
         manager.window = null
+        closing.destroy()
     }
 
     property Component component: Component {
         Window {
+            id: artworkWindow
+
             required property var viewModel
 
+            title: qsTr("Fullscreen Artwork")
             color: "black"
-            flags: Qt.FramelessWindowHint
+            flags: Qt.Window | Qt.FramelessWindowHint
+
+            // Closed by the window manager or a close key: the flag follows.
+            onClosing: {
+                if (!artworkWindow.viewModel.isFullscreenArtwork)
+                    return
+                artworkWindow.viewModel.isFullscreenArtwork = false
+                artworkWindow.viewModel.updateSleepPrevention()
+            }
+
+            // The main window's keys do not reach this window: the playback
+            // keys the artwork view lets through are served here.
+            Item {
+                anchors.fill: parent
+                focus: true
+
+                Keys.onPressed: event => {
+                    const plain = event.modifiers === Qt.NoModifier
+                                  || event.modifiers === Qt.KeypadModifier
+                    const model = artworkWindow.viewModel
+                    event.accepted = plain
+                    if (!plain)
+                        return
+                    if (event.key === Qt.Key_Space) {
+                        model.togglePlayPause()
+                    } else if (event.key === Qt.Key_Left) {
+                        model.previousTrack()
+                    } else if (event.key === Qt.Key_Right) {
+                        model.nextTrack()
+                    } else if (event.key === Qt.Key_F) {
+                        model.isFullscreenArtwork = false
+                        model.updateSleepPrevention()
+                    } else {
+                        event.accepted = false
+                    }
+                }
+
+                FullScreenArtworkView {
+                    anchors.fill: parent
+                    viewModel: artworkWindow.viewModel
+                }
+            }
         }
     }
 }

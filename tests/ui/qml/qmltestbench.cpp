@@ -3,9 +3,11 @@
 #include "library/filetypes.h"
 #include "ui/artworkimageprovider.h"
 
+#include <QCursor>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QImage>
 #include <QQmlContext>
 #include <QSettings>
@@ -98,6 +100,11 @@ bool QmlTestBench::sendKey(QObject* object, int key, int modifiers) {
         return false;
     QTest::keyClick(window, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
     return true;
+}
+
+int QmlTestBench::overrideCursorShape() const {
+    const QCursor* cursor = QGuiApplication::overrideCursor();
+    return cursor ? int(cursor->shape()) : -1;
 }
 
 void QmlTestBench::qmlEngineAvailable(QQmlEngine* engine) {

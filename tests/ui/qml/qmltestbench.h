@@ -30,6 +30,8 @@ public:
     Q_INVOKABLE void clearSettings();
     // Activates the window and types the key into it, as a user would.
     Q_INVOKABLE bool sendKey(QObject* window, int key, int modifiers = 0);
+    // The application's override cursor shape, or -1 when there is none.
+    Q_INVOKABLE int overrideCursorShape() const;
 
 public slots:
     void qmlEngineAvailable(QQmlEngine* engine);
