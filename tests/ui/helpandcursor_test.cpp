@@ -1,3 +1,4 @@
+#include "support/testsupport.h"
 #include "ui/cursorhider.h"
 #include "ui/helpdocument.h"
 
@@ -39,7 +40,8 @@ TEST(HelpDocument, TextOrWhatWentWrong) {
 
     QTemporaryDir dir;
     const QString unreadable = HelpDocument::load(dir.path());
-    EXPECT_TRUE(unreadable.startsWith("Error loading help documentation: ")) << unreadable;
+    EXPECT_TRUE(unreadable.startsWith("Error loading help documentation: "))
+        << unreadable.toStdString();
     EXPECT_GT(unreadable.size(), QString("Error loading help documentation: ").size());
 
     QFile latin1(dir.filePath("Help.txt"));
