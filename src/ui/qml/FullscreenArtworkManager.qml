@@ -34,10 +34,16 @@ QtObject {
             const screens = Qt.application.screens
             if (!screens.length)
                 return
-            // The first screen is the primary one.
+            // The first screen is the primary one; the window covers all of it,
+            // also where no window manager applies the full-screen state.
+            const primary = screens[0]
             manager.window = component.createObject(null, {
                 "viewModel": manager.viewModel,
-                "screen": screens[0]
+                "screen": primary,
+                "x": primary.virtualX,
+                "y": primary.virtualY,
+                "width": primary.width,
+                "height": primary.height
             })
             manager.window.showFullScreen()
         }
@@ -73,7 +79,7 @@ QtObject {
 
             // The main window's keys do not reach this window: the playback
             // keys the artwork view lets through are served here.
-            Item {
+            FocusScope {
                 anchors.fill: parent
                 focus: true
 

@@ -81,6 +81,11 @@ TestCase {
         vm.isFullscreenArtwork = false
         compare(manager.window, null)
 
+        vm.isFullscreenArtwork = true // Escape in the window itself
+        verify(testBench.sendKey(manager.window, Qt.Key_Escape))
+        compare(vm.isFullscreenArtwork, false)
+        compare(manager.window, null)
+
         vm.isFullscreenArtwork = true // closed from outside: the flag follows
         manager.window.close()
         compare(vm.isFullscreenArtwork, false)
