@@ -124,15 +124,6 @@ TEST_F(Drift, KickNeedsMoreThanAFifthAlongTheNormal) {
     EXPECT_LT(physics.velocity().x(), 0);
 }
 
-TEST_F(Drift, SpeedIsEightAfterEveryBounceWhateverItWasBefore) {
-    for (double angle : {0.3, 1.9, 3.5, 5.0}) {
-        angles = {angle};
-        frame({0, 269.95}, {1, 3}, 0.05);
-        EXPECT_NEAR(speed(physics.velocity()), 8.0, 1e-12) << angle;
-        EXPECT_LE(physics.velocity().y(), 0);
-    }
-}
-
 TEST_F(Drift, SavedStateRoundTrip) {
     // First use: centre, a random direction at speed 8.
     angles = {M_PI / 2};
