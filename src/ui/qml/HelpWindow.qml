@@ -8,6 +8,16 @@ import Tolvane
 ApplicationWindow {
     id: help
 
+    Component.onCompleted: Theme.paint(help)
+
+    Connections {
+        target: Theme
+
+        function onChanged() {
+            Theme.paint(help)
+        }
+    }
+
     property string helpText: qsTr("Loading...")
 
     title: qsTr("Tolvane Help")

@@ -7,6 +7,16 @@ import Tolvane
 ApplicationWindow {
     id: window
 
+    Component.onCompleted: Theme.paint(window)
+
+    Connections {
+        target: Theme
+
+        function onChanged() {
+            Theme.paint(window)
+        }
+    }
+
     required property var viewModel
 
     width: 1200

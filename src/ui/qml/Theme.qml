@@ -6,8 +6,12 @@ import QtQuick
 QtObject {
     id: theme
 
+    // The desktop's colours changed (light to dark or back).
+    signal changed
+
     readonly property SystemPalette palette: SystemPalette {
         colorGroup: SystemPalette.Active
+        onPaletteChanged: theme.changed()
     }
     readonly property bool isDark: theme.palette.window.hslLightness < 0.5
     readonly property color accent: theme.palette.highlight
@@ -19,5 +23,16 @@ QtObject {
     // The bundled picture of an icon, for desktops whose icon theme lacks it.
     function iconSource(name) {
         return "qrc:/qt/qml/Tolvane/qml/icons/" + name + ".svg"
+    }
+
+    // Gives a window's controls the desktop's colours: the controls style
+    // keeps its own light palette otherwise.
+    function paint(target) {
+        const roles = ["window", "windowText", "base", "alternateBase", "text", "button",
+                       "buttonText", "brightText", "highlight", "highlightedText", "light",
+                       "midlight", "mid", "dark", "shadow", "placeholderText", "toolTipBase",
+                       "toolTipText", "link"]
+        for (const role of roles)
+            target.palette[role] = theme.palette[role]
     }
 }
