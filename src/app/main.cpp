@@ -8,7 +8,9 @@
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
 #include <QQuickStyle>
+#include <QQuickWindow>
 #include <QtQml/QQmlExtensionPlugin>
+#include <cstdio>
 
 Q_IMPORT_QML_PLUGIN(TolvanePlugin)
 
@@ -33,5 +35,18 @@ int main(int argc, char* argv[]) {
         &engine, &QQmlApplicationEngine::objectCreationFailed, &app,
         [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
     engine.load(QUrl(QStringLiteral("qrc:/qt/qml/Tolvane/qml/Main.qml")));
+    // For the start-up benchmark: one line when the window's first frame is shown.
+    if (qEnvironmentVariableIsSet("TOLVANE_REPORT_FIRST_FRAME") &&
+        !engine.rootObjects().isEmpty()) {
+        if (auto* window = qobject_cast<QQuickWindow*>(engine.rootObjects().first())) {
+            QObject::connect(
+                window, &QQuickWindow::frameSwapped, &app,
+                [] {
+                    std::printf("first frame\n");
+                    std::fflush(stdout);
+                },
+                Qt::SingleShotConnection);
+        }
+    }
     return app.exec();
 }

@@ -10,7 +10,8 @@ class MediaLibraryViewModel;
 //   image://artwork/item/<id>?px=1&v=N   a library item's own artwork
 //   image://artwork/current/<N>?px=1     the loaded track's artwork
 // <id> is the item's absolute URL string, percent-encoded as one component;
-// px=1 asks for the pixelated mosaic; v and N only make a new URL when the
+// px=1 asks for the pixelated mosaic; r=F rounds the corners with a radius of
+// F times the shorter side; v and N only make a new URL when the
 // picture behind it changed. A missing picture is an error, so the view
 // shows its placeholder.
 class ArtworkImageProvider : public QQuickAsyncImageProvider {

@@ -1,0 +1,240 @@
+// The sidebar and the file list on the library of 100,000 audio files in
+// 10,000 folders, and the start of the real program with that library cached.
+//
+//   RESULT entries_all_ms        deriving every entry with every folder expanded
+//   RESULT search_keystroke_ms   the slowest keystroke of a typed search: derive,
+//                                filter and update the entry model (target <= 16)
+//   RESULT select_root_ms        selecting the root folder on the GUI thread: the
+//                                view model's flattening and the file list taking
+//                                its 100,000 rows (target <= 33)
+//   RESULT select_root_model_ms  the file list model's share of that
+//   RESULT window_ready_ms       process start to the main window's first frame,
+//                                under Xvfb, library cached (target <= 1000)
+
+#include "app/medialibraryviewmodel.h"
+#include "benchlibrary.h"
+#include "library/libraryscanner.h"
+#include "ui/filelistmodel.h"
+#include "ui/sidebarentries.h"
+#include "ui/sidebarentrymodel.h"
+
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+#include <algorithm>
+#include <functional>
+#include <vector>
+
+namespace {
+
+double milliseconds(const std::function<void()>& body) {
+    QElapsedTimer timer;
+    timer.start();
+    body();
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+void collectFolderIds(const MediaItem& item, QSet<QString>& ids) {
+    if (!item.isDirectory || !item.children)
+        return;
+    ids.insert(item.id());
+    for (const MediaItem& child : std::as_const(*item.children))
+        collectFolderIds(child, ids);
+}
+
+// Waits, turning the event loop, until `done` holds or `timeoutMs` passes.
+bool waitFor(const std::function<bool()>& done, int timeoutMs) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+// An X server of our own for the program's window.
+class VirtualDisplay {
+public:
+    bool start() {
+        const QString program = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+        if (program.isEmpty())
+            return false;
+        for (int number = 90 + int(QCoreApplication::applicationPid() % 50); number < 200;
+             ++number) {
+            if (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number)))
+                continue;
+            m_name = QStringLiteral(":%1").arg(number);
+            m_server.start(program, {m_name, QStringLiteral("-screen"), QStringLiteral("0"),
+                                     QStringLiteral("1400x900x24"), QStringLiteral("-nolisten"),
+                                     QStringLiteral("tcp")});
+            const QString socket = QStringLiteral("/tmp/.X11-unix/X%1").arg(number);
+            if (waitFor([&] { return QFile::exists(socket); }, 5000))
+                return true;
+            m_server.kill();
+            m_server.waitForFinished();
+        }
+        return false;
+    }
+    ~VirtualDisplay() {
+        m_server.terminate();
+        m_server.waitForFinished(3000);
+    }
+    QString name() const { return m_name; }
+
+private:
+    QProcess m_server;
+    QString m_name;
+};
+
+// Starts the program and returns the time until it reports its first frame
+// (-1 when it does not within 20 s); `settled` decides when it may quit.
+double runProgram(const QProcessEnvironment& environment, const QStringList& arguments,
+                  const std::function<bool()>& settled) {
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    program.setProcessChannelMode(QProcess::SeparateChannels);
+    QByteArray output;
+    QElapsedTimer timer;
+    timer.start();
+    program.start(QStringLiteral(TOLVANE_BINARY_DIR "/tolvane"), arguments);
+    double firstFrameMs = -1;
+    waitFor(
+        [&] {
+            output += program.readAllStandardOutput();
+            if (firstFrameMs < 0 && output.contains("first frame\n"))
+                firstFrameMs = double(timer.nsecsElapsed()) / 1e6;
+            return (firstFrameMs >= 0 && settled()) || program.state() == QProcess::NotRunning;
+        },
+        60000);
+    program.terminate();
+    if (!program.waitForFinished(10000))
+        program.kill();
+    return firstFrameMs;
+}
+
+bool hasCachedLibrary(const QString& dataHome) {
+    QDirIterator files(dataHome + QStringLiteral("/OrrisMediaPlayer/LibraryStructure"),
+                       {QStringLiteral("*_library.json")}, QDir::Files);
+    return files.hasNext();
+}
+
+double windowReadyMs(const QString& root) {
+    if (!QFile::exists(QStringLiteral(TOLVANE_BINARY_DIR "/tolvane"))) {
+        std::printf("window_ready: the program is not built\n");
+        return -1;
+    }
+    VirtualDisplay display;
+    if (!display.start()) {
+        std::printf("window_ready: no Xvfb\n");
+        return -1;
+    }
+    QTemporaryDir home;
+    const QString dataHome = home.path() + QStringLiteral("/data");
+    QDir().mkpath(home.path() + QStringLiteral("/run"));
+    QFile::setPermissions(home.path() + QStringLiteral("/run"),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), home.path());
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path() + QStringLiteral("/config"));
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.path() + QStringLiteral("/run"));
+    environment.insert(QStringLiteral("DISPLAY"), display.name());
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    environment.insert(QStringLiteral("TOLVANE_AUDIO_OUTPUT"), QStringLiteral("null"));
+    environment.insert(QStringLiteral("TOLVANE_REPORT_FIRST_FRAME"), QStringLiteral("1"));
+    environment.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+
+    // First start: the folder is opened, scanned and its tree cached.
+    QElapsedTimer settle;
+    settle.start();
+    runProgram(environment, {root}, [&] { return hasCachedLibrary(dataHome); });
+    if (!hasCachedLibrary(dataHome)) {
+        std::printf("window_ready: the library was not cached\n");
+        return -1;
+    }
+    // Later starts come back to the stored folder and its cached tree.
+    std::vector<double> times;
+    for (int run = 0; run < 3; ++run) {
+        const double ms = runProgram(environment, {}, [] { return true; });
+        if (ms < 0)
+            return -1;
+        times.push_back(ms);
+    }
+    std::printf("window_ready: %.0f, %.0f, %.0f ms\n", times[0], times[1], times[2]);
+    return median(times);
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QTemporaryDir home;
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home.path() + QStringLiteral("/data")));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path() + QStringLiteral("/config")));
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("TOLVANE_AUDIO_OUTPUT"))
+        qputenv("TOLVANE_AUDIO_OUTPUT", "null");
+    QGuiApplication app(argc, argv);
+
+    const QString root = libraryRoot();
+    generateLibrary(root);
+    const MediaItem tree = *scanDirectory(QUrl::fromLocalFile(root));
+
+    QSet<QString> everything;
+    collectFolderIds(tree, everything);
+    std::vector<double> allTimes;
+    qsizetype entryCount = 0;
+    for (int round = 0; round < 5; ++round)
+        allTimes.push_back(milliseconds(
+            [&] { entryCount = sidebarEntries(&tree, everything, QString()).size(); }));
+    std::printf("entries with everything expanded: %lld\n", static_cast<long long>(entryCount));
+    std::printf("RESULT entries_all_ms %.2f\n", median(allTimes));
+
+    MediaLibraryViewModel viewModel;
+    viewModel.setRootFolder(tree);
+    SidebarEntryModel sidebar;
+    sidebar.setViewModel(&viewModel);
+    double slowest = 0;
+    const QString typed = QStringLiteral("Album 42 (1942)");
+    for (int round = 0; round < 3; ++round) {
+        for (qsizetype length = 1; length <= typed.size(); ++length) {
+            const double ms = milliseconds([&] { sidebar.setSearchText(typed.left(length)); });
+            slowest = std::max(slowest, ms);
+        }
+        slowest = std::max(slowest, milliseconds([&] { sidebar.setSearchText(QString()); }));
+    }
+    std::printf("RESULT search_keystroke_ms %.2f\n", slowest);
+
+    // The file list's share: the time between the two timers around its slot.
+    QElapsedTimer share;
+    double modelMs = 0;
+    QObject::connect(&viewModel, &MediaLibraryViewModel::flattenedFilesChanged, &app,
+                     [&] { share.start(); });
+    FileListModel files;
+    files.setViewModel(&viewModel);
+    QObject::connect(&viewModel, &MediaLibraryViewModel::flattenedFilesChanged, &app,
+                     [&] { modelMs = std::max(modelMs, double(share.nsecsElapsed()) / 1e6); });
+    std::vector<double> selectTimes;
+    for (int round = 0; round < 3; ++round) {
+        viewModel.setSelectedFolder(tree.children->first());
+        selectTimes.push_back(milliseconds([&] { viewModel.setSelectedFolder(tree); }));
+    }
+    std::printf("file list rows: %d\n", files.count());
+    std::printf("RESULT select_root_ms %.2f\n", median(selectTimes));
+    std::printf("RESULT select_root_model_ms %.3f\n", modelMs);
+
+    std::printf("RESULT window_ready_ms %.0f\n", windowReadyMs(root));
+    return 0;
+}
