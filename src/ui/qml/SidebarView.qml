@@ -24,6 +24,12 @@ Pane {
         largeArtwork: AppSettings.useLargeArtwork
     }
 
+    // Ctrl+F goes to the search field.
+    Shortcut {
+        sequences: [StandardKey.Find]
+        onActivated: searchField.forceActiveFocus()
+    }
+
     ItemContextMenu {
         id: contextMenu
 
