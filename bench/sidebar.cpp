@@ -190,7 +190,7 @@ int main(int argc, char* argv[]) {
 
     const QString root = libraryRoot();
     generateLibrary(root);
-    const MediaItem tree = *scanDirectory(QUrl::fromLocalFile(root));
+    const MediaItem tree = scanDirectory(QUrl::fromLocalFile(root));
 
     QSet<QString> everything;
     collectFolderIds(tree, everything);
