@@ -20,7 +20,9 @@ Item {
     signal artworkDropped(url source)
 
     readonly property string itemId: artwork.item ? artwork.item.id : ""
-    readonly property var stackIds: artwork.item ? FolderArtwork.stackIds(artwork.item) : []
+    // Set only when the ids really change: a rescanned tree hands every row
+    // a new item, which must not restart the cards' loading.
+    property var stackIds: []
     readonly property bool pixelated: AppSettings.isArtworkPixelated
     // Bumped when the item's artwork was saved: new addresses, fresh pictures.
     property int revision: 0
@@ -30,12 +32,15 @@ Item {
     readonly property real step: 0.08 * artwork.size
     readonly property real cardSize: artwork.size - (artwork.cardCount - 1) * artwork.step
     readonly property bool showsStack: artwork.cardCount > 0
-    readonly property bool showsOwn: artwork.readyCards === 0 && ownImage.status === Image.Ready
+    // The own picture is asked for once no sub-folder turned out to have one.
+    property bool wantsOwn: false
+    readonly property bool showsOwn: !artwork.showsStack && artwork.wantsOwn
+                                     && ownImage.status === Image.Ready
     readonly property int pixelSize: Math.ceil(artwork.size)
     // Placeholders wait until the pictures have answered, so that a cover
     // arriving from the cache does not flash one.
     readonly property bool settled: artwork.readyCards > 0
-                                    || (artwork.readyCards === 0 && ownImage.status !== Image.Loading
+                                    || (artwork.wantsOwn && ownImage.status !== Image.Loading
                                         && ownImage.status !== Image.Null)
     readonly property bool showsPlaceholder: artwork.settled && !artwork.showsStack && !artwork.showsOwn
 
@@ -56,19 +61,38 @@ Item {
 
     // Called by the cards whenever one of them finishes or restarts loading.
     function updateCards() {
+        if (cards.count < artwork.stackIds.length)
+            return artwork.readyCards = -1
         let bits = 0
         for (let i = 0; i < cards.count; ++i) {
+            // The picture's own status: the cards' bindings may not have
+            // caught up yet when this runs.
             const card = cards.itemAt(i)
-            if (!card || card.loading)
+            const status = card ? card.image.status : Image.Null
+            if (status === Image.Loading || status === Image.Null)
                 return artwork.readyCards = -1
-            if (card.ready)
+            if (status === Image.Ready)
                 bits |= 1 << i
         }
         artwork.readyCards = bits
     }
 
+    function refreshStackIds() {
+        const ids = artwork.item ? FolderArtwork.stackIds(artwork.item) : []
+        if (ids.join("\n") !== artwork.stackIds.join("\n"))
+            artwork.stackIds = ids
+    }
+
+    onItemChanged: artwork.refreshStackIds()
     onStackIdsChanged: artwork.updateCards()
-    Component.onCompleted: artwork.updateCards()
+    onReadyCardsChanged: {
+        if (artwork.readyCards >= 0)
+            artwork.wantsOwn = artwork.readyCards === 0
+    }
+    Component.onCompleted: {
+        artwork.refreshStackIds()
+        artwork.updateCards()
+    }
 
     // Placeholders while nothing else shows.
     IconImage {
@@ -111,7 +135,7 @@ Item {
         smooth: !artwork.pixelated
         mipmap: !artwork.pixelated
         sourceSize: Qt.size(artwork.pixelSize, artwork.pixelSize)
-        source: artwork.readyCards === 0 && artwork.itemId ? artwork.address(artwork.itemId) : ""
+        source: artwork.wantsOwn && artwork.itemId ? artwork.address(artwork.itemId) : ""
     }
 
     // The stack: later cards lie on top; the first sits furthest right and
@@ -126,8 +150,7 @@ Item {
 
             required property string modelData
             required property int index
-            readonly property bool loading: cardImage.status === Image.Loading
-                                            || cardImage.status === Image.Null
+            readonly property alias image: cardImage
             readonly property bool ready: cardImage.status === Image.Ready
             // Place among the cards that have a picture.
             readonly property int slot: artwork.bitCount(artwork.readyCards & ((1 << card.index) - 1))
@@ -139,7 +162,6 @@ Item {
             width: artwork.cardSize
             height: artwork.cardSize
 
-            onLoadingChanged: artwork.updateCards()
             Component.onCompleted: artwork.updateCards()
             Component.onDestruction: Qt.callLater(artwork.updateCards)
 
@@ -161,6 +183,7 @@ Item {
                 mipmap: !artwork.pixelated
                 sourceSize: Qt.size(artwork.pixelSize, artwork.pixelSize)
                 source: artwork.address(card.modelData)
+                onStatusChanged: artwork.updateCards()
             }
             Rectangle {
                 anchors.fill: parent
