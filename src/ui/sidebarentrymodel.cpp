@@ -10,20 +10,34 @@ namespace {
 // the views than one signal per block (a search keystroke over a big tree).
 constexpr int kMaxChangedBlocks = 64;
 
-QSet<QString> idsOf(const QList<SidebarEntry>& entries) {
-    QSet<QString> ids;
-    ids.reserve(entries.size());
+// What makes two entries the same row: within one tree the item's address
+// (cheap to hash on every keystroke), across trees its id.
+struct ByAddress {
+    using Key = const MediaItem*;
+    static Key of(const SidebarEntry& entry) { return entry.item; }
+};
+struct ById {
+    using Key = QString;
+    static const Key& of(const SidebarEntry& entry) { return entry.item->id(); }
+};
+
+template <typename Identity>
+QSet<typename Identity::Key> keysOf(const QList<SidebarEntry>& entries) {
+    QSet<typename Identity::Key> keys;
+    keys.reserve(entries.size());
     for (const SidebarEntry& entry : entries)
-        ids.insert(entry.item->id());
-    return ids;
+        keys.insert(Identity::of(entry));
+    return keys;
 }
 
-// Number of blocks of consecutive entries whose id is missing from `other`.
-int blocksMissingFrom(const QList<SidebarEntry>& entries, const QSet<QString>& other) {
+// Number of blocks of consecutive entries missing from `other`.
+template <typename Identity>
+int blocksMissingFrom(const QList<SidebarEntry>& entries,
+                      const QSet<typename Identity::Key>& other) {
     int blocks = 0;
     bool inBlock = false;
     for (const SidebarEntry& entry : entries) {
-        const bool missing = !other.contains(entry.item->id());
+        const bool missing = !other.contains(Identity::of(entry));
         blocks += missing && !inBlock;
         inBlock = missing;
     }
@@ -31,17 +45,18 @@ int blocksMissingFrom(const QList<SidebarEntry>& entries, const QSet<QString>& o
 }
 
 // Whether the entries both lists share come in the same order.
-bool sameOrder(const QList<SidebarEntry>& a, const QSet<QString>& aIds,
-               const QList<SidebarEntry>& b, const QSet<QString>& bIds) {
+template <typename Identity>
+bool sameOrder(const QList<SidebarEntry>& a, const QSet<typename Identity::Key>& aKeys,
+               const QList<SidebarEntry>& b, const QSet<typename Identity::Key>& bKeys) {
     qsizetype i = 0, j = 0;
     for (;;) {
-        while (i < a.size() && !bIds.contains(a[i].item->id()))
+        while (i < a.size() && !bKeys.contains(Identity::of(a[i])))
             ++i;
-        while (j < b.size() && !aIds.contains(b[j].item->id()))
+        while (j < b.size() && !aKeys.contains(Identity::of(b[j])))
             ++j;
         if (i == a.size() || j == b.size())
             return i == a.size() && j == b.size();
-        if (a[i].item->id() != b[j].item->id())
+        if (Identity::of(a[i]) != Identity::of(b[j]))
             return false;
         ++i;
         ++j;
@@ -216,7 +231,7 @@ void SidebarEntryModel::rederive() {
 
 void SidebarEntryModel::apply(QList<SidebarEntry> next, bool itemsReplaced) {
     const int before = count();
-    if (!applyByRows(next)) {
+    if (!applyByRows(next, !itemsReplaced)) {
         beginResetModel();
         m_entries = std::move(next);
         endResetModel();
@@ -230,22 +245,29 @@ void SidebarEntryModel::apply(QList<SidebarEntry> next, bool itemsReplaced) {
         emit countChanged();
 }
 
-bool SidebarEntryModel::applyByRows(const QList<SidebarEntry>& next) {
-    const QSet<QString> nextIds = idsOf(next);
-    const QSet<QString> oldIds = idsOf(m_entries);
-    if (!sameOrder(m_entries, oldIds, next, nextIds))
+bool SidebarEntryModel::applyByRows(const QList<SidebarEntry>& next, bool sameTree) {
+    return sameTree ? moveRows<ByAddress>(next) : moveRows<ById>(next);
+}
+
+template <typename Identity>
+bool SidebarEntryModel::moveRows(const QList<SidebarEntry>& next) {
+    const auto nextKeys = keysOf<Identity>(next);
+    const auto oldKeys = keysOf<Identity>(m_entries);
+    if (!sameOrder<Identity>(m_entries, oldKeys, next, nextKeys))
         return false;
-    if (blocksMissingFrom(m_entries, nextIds) + blocksMissingFrom(next, oldIds) > kMaxChangedBlocks)
+    if (blocksMissingFrom<Identity>(m_entries, nextKeys) +
+            blocksMissingFrom<Identity>(next, oldKeys) >
+        kMaxChangedBlocks)
         return false;
 
     // Removals from the end, so earlier rows keep their numbers.
     for (qsizetype row = m_entries.size() - 1; row >= 0;) {
-        if (nextIds.contains(m_entries[row].item->id())) {
+        if (nextKeys.contains(Identity::of(m_entries[row]))) {
             --row;
             continue;
         }
         const qsizetype last = row;
-        while (row >= 0 && !nextIds.contains(m_entries[row].item->id()))
+        while (row >= 0 && !nextKeys.contains(Identity::of(m_entries[row])))
             --row;
         beginRemoveRows({}, int(row + 1), int(last));
         m_entries.remove(row + 1, last - row);
@@ -253,16 +275,16 @@ bool SidebarEntryModel::applyByRows(const QList<SidebarEntry>& next) {
     }
     // What is left is the shared entries in order; insertions from the start.
     for (qsizetype row = 0; row < next.size();) {
-        if (oldIds.contains(next[row].item->id())) {
+        if (oldKeys.contains(Identity::of(next[row]))) {
             ++row;
             continue;
         }
         const qsizetype first = row;
-        while (row < next.size() && !oldIds.contains(next[row].item->id()))
+        while (row < next.size() && !oldKeys.contains(Identity::of(next[row])))
             ++row;
         beginInsertRows({}, int(first), int(row - 1));
-        m_entries =
-            m_entries.first(first) + next.sliced(first, row - first) + m_entries.sliced(first);
+        m_entries = m_entries.first(first) + next.sliced(first, row - first) +
+                    m_entries.sliced(first);
         endInsertRows();
     }
     return true;

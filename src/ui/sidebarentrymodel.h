@@ -79,7 +79,9 @@ private:
     // Moves the rows from the current entries to `next`, row by row when both
     // are in the same order, else with a reset.
     void apply(QList<SidebarEntry> next, bool itemsReplaced);
-    bool applyByRows(const QList<SidebarEntry>& next);
+    bool applyByRows(const QList<SidebarEntry>& next, bool sameTree);
+    template <typename Identity>
+    bool moveRows(const QList<SidebarEntry>& next);
     void selectionChanged();
     void artworkSizeChanged();
 
