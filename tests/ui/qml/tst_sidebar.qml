@@ -127,7 +127,7 @@ Item {
             mouseClick(tile, tile.width / 2, 40)
             tryCompare(vm, "selectedFolderID", idOf("Jazz"))
             tryCompare(grid, "count", 5)
-            compare(grid.itemAtIndex(1).artworkSize, 96)
+            tryVerify(() => !!grid.itemAtIndex(1) && grid.itemAtIndex(1).artworkSize === 96)
             AppSettings.useGridSidebar = false
         }
     }
