@@ -47,7 +47,8 @@ double cpuMilliseconds(const std::function<void()>& body) {
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &before);
     body();
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &after);
-    return double(after.tv_sec - before.tv_sec) * 1e3 + double(after.tv_nsec - before.tv_nsec) / 1e6;
+    return double(after.tv_sec - before.tv_sec) * 1e3 +
+           double(after.tv_nsec - before.tv_nsec) / 1e6;
 }
 
 double median(std::vector<double> values) {
@@ -224,10 +225,9 @@ int main(int argc, char* argv[]) {
     for (int round = 0; round < 3; ++round) {
         double slowest = 0;
         for (qsizetype length = 1; length <= typed.size(); ++length)
-            slowest = std::max(
-                slowest, cpuMilliseconds([&] { sidebar.setSearchText(typed.left(length)); }));
-        slowest =
-            std::max(slowest, cpuMilliseconds([&] { sidebar.setSearchText(QString()); }));
+            slowest = std::max(slowest,
+                               cpuMilliseconds([&] { sidebar.setSearchText(typed.left(length)); }));
+        slowest = std::max(slowest, cpuMilliseconds([&] { sidebar.setSearchText(QString()); }));
         slowestPerRound.push_back(slowest);
     }
     std::printf("RESULT search_keystroke_ms %.2f\n", median(slowestPerRound));

@@ -1,6 +1,7 @@
 #include "ui/filelistmodel.h"
 
 #include "app/medialibraryviewmodel.h"
+#include "library/backgroundrelease.h"
 #include "ui/sidebarentries.h"
 
 FileListModel::FileListModel(QObject* parent) : QAbstractListModel(parent) {}
@@ -87,6 +88,8 @@ void FileListModel::filesChanged() {
     }
     const int countBefore = count();
     const int rowBefore = m_selectedRow;
+    // When this was the last holder of a big list, it is freed off the GUI thread.
+    BackgroundRelease<QList<MediaItem>> previous(m_files);
     beginResetModel();
     m_files = files;
     m_selectedID = m_viewModel ? m_viewModel->selectedFileID().value_or(QString()) : QString();

@@ -1,6 +1,7 @@
 #include "ui/sidebarentrymodel.h"
 
 #include "app/medialibraryviewmodel.h"
+#include "library/backgroundrelease.h"
 
 #include <QSet>
 
@@ -211,8 +212,9 @@ int SidebarEntryModel::rowOf(const QString& id) const {
 }
 
 void SidebarEntryModel::rootChanged() {
-    // The old tree stays alive until the rows have moved to the new one.
-    std::optional<MediaItem> previous = std::move(m_root);
+    // The old tree stays alive until the rows have moved to the new one, and
+    // is then freed off the GUI thread.
+    BackgroundRelease<std::optional<MediaItem>> previous(m_root);
     m_root = m_viewModel ? m_viewModel->rootFolder() : std::nullopt;
     const QSet<QString> none;
     apply(sidebarEntries(m_root ? &*m_root : nullptr,
@@ -249,8 +251,7 @@ bool SidebarEntryModel::applyByRows(const QList<SidebarEntry>& next, bool sameTr
     return sameTree ? moveRows<ByAddress>(next) : moveRows<ById>(next);
 }
 
-template <typename Identity>
-bool SidebarEntryModel::moveRows(const QList<SidebarEntry>& next) {
+template <typename Identity> bool SidebarEntryModel::moveRows(const QList<SidebarEntry>& next) {
     const auto nextKeys = keysOf<Identity>(next);
     const auto oldKeys = keysOf<Identity>(m_entries);
     if (!sameOrder<Identity>(m_entries, oldKeys, next, nextKeys))
@@ -283,8 +284,8 @@ bool SidebarEntryModel::moveRows(const QList<SidebarEntry>& next) {
         while (row < next.size() && !oldKeys.contains(Identity::of(next[row])))
             ++row;
         beginInsertRows({}, int(first), int(row - 1));
-        m_entries = m_entries.first(first) + next.sliced(first, row - first) +
-                    m_entries.sliced(first);
+        m_entries =
+            m_entries.first(first) + next.sliced(first, row - first) + m_entries.sliced(first);
         endInsertRows();
     }
     return true;

@@ -80,8 +80,7 @@ private:
     // are in the same order, else with a reset.
     void apply(QList<SidebarEntry> next, bool itemsReplaced);
     bool applyByRows(const QList<SidebarEntry>& next, bool sameTree);
-    template <typename Identity>
-    bool moveRows(const QList<SidebarEntry>& next);
+    template <typename Identity> bool moveRows(const QList<SidebarEntry>& next);
     void selectionChanged();
     void artworkSizeChanged();
 
