@@ -20,7 +20,8 @@ std::optional<QUrl> findArtwork(const QUrl& folder) {
     const QString* keyword = nullptr;
     const QString* fallback = nullptr;
     for (const DirectoryEntry& entry : listing.entries) {
-        if (!isImageFileName(entry.name))
+        // A FIFO would block whoever loads it.
+        if (entry.type == DirectoryEntry::Type::Special || !isImageFileName(entry.name))
             continue;
         const QString lowered = entry.name.toLower();
         if (isFolderJpgName(lowered))

@@ -15,10 +15,15 @@ static DirectoryEntry::Type typeOf(unsigned char type) {
         return DirectoryEntry::Type::Directory;
     case DT_LNK:
         return DirectoryEntry::Type::SymbolicLink;
-    case DT_UNKNOWN:
-        return DirectoryEntry::Type::Unknown;
-    default:
+    case DT_REG:
         return DirectoryEntry::Type::File;
+    case DT_FIFO:
+    case DT_SOCK:
+    case DT_CHR:
+    case DT_BLK:
+        return DirectoryEntry::Type::Special;
+    default:
+        return DirectoryEntry::Type::Unknown;
     }
 }
 

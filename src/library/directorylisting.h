@@ -9,7 +9,8 @@
 // entries (names beginning with a dot) are left out, and so are names that
 // are not valid UTF-8: no file URL could lead back to them.
 struct DirectoryEntry {
-    enum class Type { Directory, File, SymbolicLink, Unknown };
+    // Special: a FIFO, socket or device, which no reader should open.
+    enum class Type { Directory, File, SymbolicLink, Special, Unknown };
 
     QByteArray nativeName;
     QString name;

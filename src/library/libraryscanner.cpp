@@ -97,14 +97,20 @@ EntryKind Scanner::kindOf(const QByteArray& path, const DirectoryEntry& entry, i
         }
         type = S_ISDIR(info.st_mode)   ? Type::Directory
                : S_ISLNK(info.st_mode) ? Type::SymbolicLink
-                                       : Type::File;
+               : S_ISREG(info.st_mode) ? Type::File
+                                       : Type::Special;
     }
     if (type == Type::Directory)
         return EntryKind::Folder;
     if (type == Type::File)
         return EntryKind::File;
-    if (stat(path.constData(), &info) != 0 || !S_ISDIR(info.st_mode))
-        return EntryKind::File; // a dangling link or a link to a file
+    // A FIFO would block whoever opens it, a device never ends.
+    if (type == Type::Special)
+        return EntryKind::Skip;
+    if (stat(path.constData(), &info) != 0)
+        return EntryKind::File; // a dangling link: it may come back
+    if (!S_ISDIR(info.st_mode))
+        return S_ISREG(info.st_mode) ? EntryKind::File : EntryKind::Skip;
     const bool isLoop = std::any_of(m_ancestors.begin(), m_ancestors.end(), [&](const Ancestor& a) {
         return a.device == quint64(info.st_dev) && a.inode == quint64(info.st_ino);
     });

@@ -6,9 +6,12 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <cstring>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 using testsupport::capturedLines;
@@ -289,6 +292,29 @@ TEST(Scanner, FollowsLinkedFoldersButNotLoops) {
     ASSERT_TRUE(linked.has_value());
     EXPECT_TRUE(linked->isDirectory);
     EXPECT_EQ(childNames(*linked), QStringList{"b.mp3"});
+}
+
+// Opening a FIFO blocks until someone writes to it, a device never ends:
+// neither may reach a player, nor may links to them.
+TEST(Scanner, SkipsFifosSocketsAndDevices) {
+    TemporaryLibrary library;
+    library.file(QStringLiteral("good.flac"));
+    const QByteArray root = QFile::encodeName(library.root());
+    ASSERT_EQ(mkfifo((root + "/pipe.flac").constData(), 0644), 0);
+    const int socketFd = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray socketPath = root + "/socket.mp3";
+    ASSERT_LT(size_t(socketPath.size()), sizeof address.sun_path);
+    std::memcpy(address.sun_path, socketPath.constData(), size_t(socketPath.size()));
+    ASSERT_EQ(bind(socketFd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    library.symlink(QStringLiteral("/dev/zero"), QStringLiteral("zero.wav"));
+    library.symlink(QStringLiteral("pipe.flac"), QStringLiteral("linked pipe.flac"));
+
+    const MediaItem root = scan(library);
+    close(socketFd);
+
+    EXPECT_EQ(childNames(root), QStringList{"good.flac"});
 }
 
 TEST(Scanner, SkipsNamesThatAreNotUtf8) {
