@@ -1,6 +1,7 @@
 #include "playback/audiodecoder.h"
 
-#include <QFile>
+#include "playback/formatinput.h"
+
 #include <QStringList>
 #include <algorithm>
 #include <cstring>
@@ -19,12 +20,6 @@ namespace {
 // many failures in a row end the track instead of crawling through the file.
 constexpr int MaxFailedPacketsInARow = 64;
 
-QString errorText(int code) {
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
-    return QString::fromUtf8(text);
-}
-
 // The length an iTunes gapless tag states ("iTunSMPB": zero, priming, padding,
 // length, all hexadecimal), or -1.
 int64_t iTunesGaplessLength(const AVDictionary* metadata) {
@@ -42,7 +37,7 @@ int64_t iTunesGaplessLength(const AVDictionary* metadata) {
 
 } // namespace
 
-AudioDecoder::AudioDecoder() {
+AudioDecoder::AudioDecoder(const std::atomic<bool>* cancel) : m_cancel(cancel) {
     // A player reports what fails through its items; FFmpeg's own complaints
     // about damaged files would only clutter the terminal.
     static const bool quiet = [] {
@@ -69,15 +64,14 @@ void AudioDecoder::close() {
 bool AudioDecoder::open(const QString& path) {
     close();
     m_error.clear();
-    const QByteArray name = QFile::encodeName(path);
-    int result = avformat_open_input(&m_format, name.constData(), nullptr, nullptr);
+    int result = openFormatInput(&m_format, path, m_cancel);
     if (result < 0) {
-        m_error = errorText(result);
+        m_error = formatErrorText(result);
         return false;
     }
     result = avformat_find_stream_info(m_format, nullptr);
     if (result < 0) {
-        m_error = errorText(result);
+        m_error = formatErrorText(result);
         return false;
     }
     const AVCodec* codec = nullptr;
@@ -99,7 +93,7 @@ bool AudioDecoder::open(const QString& path) {
     m_codec->pkt_timebase = m_stream->time_base;
     result = avcodec_open2(m_codec, codec, nullptr);
     if (result < 0) {
-        m_error = errorText(result);
+        m_error = formatErrorText(result);
         return false;
     }
     m_sourceRate = m_codec->sample_rate;
@@ -111,6 +105,10 @@ bool AudioDecoder::open(const QString& path) {
     m_lossless = descriptor && (descriptor->props & AV_CODEC_PROP_LOSSLESS) &&
                  !(descriptor->props & AV_CODEC_PROP_LOSSY);
     m_firstPts = m_stream->start_time != AV_NOPTS_VALUE ? m_stream->start_time : 0;
+    // Positions count from the first sample after the priming; the priming
+    // itself lies before 0 and is dropped like the frames before a seek.
+    m_priming = unstatedPrimingSamples(m_format, m_stream);
+    m_firstPts += av_rescale_q(m_priming, AVRational{1, m_sourceRate}, m_stream->time_base);
 
     // FFmpeg skips the priming of an m4a but plays its end padding.
     m_endSample = -1;
@@ -132,7 +130,7 @@ bool AudioDecoder::open(const QString& path) {
         m_error = QStringLiteral("Out of memory");
         return false;
     }
-    m_nextSample = 0;
+    m_nextSample = -m_priming;
     m_discardBefore = 0;
     m_positionFromPts = false;
     m_inputEnded = m_decoderDrained = m_resamplerFlushed = false;
@@ -286,13 +284,16 @@ bool AudioDecoder::convertPendingFrame() {
     if (!configureResampler(m_frame))
         return false;
 
-    const uint8_t* in[AV_NUM_DATA_POINTERS] = {};
+    // One pointer per plane: more than AV_NUM_DATA_POINTERS channels live
+    // only in extended_data.
     const bool planar = av_sample_fmt_is_planar(AVSampleFormat(m_frame->format));
     const int bytesPerSample = av_get_bytes_per_sample(AVSampleFormat(m_frame->format));
     const int planes = planar ? m_frame->ch_layout.nb_channels : 1;
     const int step = bytesPerSample * (planar ? 1 : m_frame->ch_layout.nb_channels);
-    for (int i = 0; i < planes && i < AV_NUM_DATA_POINTERS; ++i)
-        in[i] = m_frame->extended_data[i] + size_t(skip) * step;
+    m_planes.resize(size_t(std::max(1, planes)));
+    for (int i = 0; i < planes; ++i)
+        m_planes[size_t(i)] = m_frame->extended_data[i] + size_t(skip) * step;
+    const uint8_t** in = m_planes.data();
 
     const int capacity = swr_get_out_samples(m_resampler, keep - skip) + 16;
     if (m_pending.size() < size_t(capacity) * m_output.channels)

@@ -3,6 +3,7 @@
 #include "playback/outputformat.h"
 
 #include <QString>
+#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -19,11 +20,14 @@ struct SwrContext;
 // The frames are the track's own samples without encoder delay or padding:
 // FFmpeg removes them for mp3 (LAME header) and skips the priming of m4a (edit
 // list); the end padding of m4a is cut here, at the length an "iTunSMPB" tag
-// gives, else at the edit list's end (stream start time plus duration).
-// Used from one thread at a time.
+// gives, else at the edit list's end (stream start time plus duration). Raw
+// ADTS AAC states nothing: its one frame of priming is cut here, its end
+// padding cannot be known and plays.
+// Used from one thread at a time; once `cancel` is set, opening and reading
+// end at FFmpeg's next check instead of waiting for a stuck file.
 class AudioDecoder {
 public:
-    AudioDecoder();
+    explicit AudioDecoder(const std::atomic<bool>* cancel = nullptr);
     ~AudioDecoder();
     AudioDecoder(const AudioDecoder&) = delete;
     AudioDecoder& operator=(const AudioDecoder&) = delete;
@@ -54,6 +58,7 @@ private:
     int64_t sourceSampleOf(int64_t pts) const;
     void close();
 
+    const std::atomic<bool>* m_cancel;
     QString m_error;
     AVFormatContext* m_format = nullptr;
     AVCodecContext* m_codec = nullptr;
@@ -70,6 +75,7 @@ private:
     int m_sourceRate = 0;
     bool m_lossless = false;
     int64_t m_firstPts = 0;         // pts of the first sample, in stream time base
+    int64_t m_priming = 0;          // source samples before the first one to play
     int64_t m_endSample = -1;       // source samples to play in all, -1: until the data ends
     int64_t m_nextSample = 0;       // source position of the next decoded frame
     int64_t m_discardBefore = 0;    // source samples before this are dropped (seeking)
@@ -81,7 +87,8 @@ private:
     bool m_resamplerFlushed = false;
     int m_failedPackets = 0;
 
-    std::vector<float> m_pending; // converted frames not handed out yet
+    std::vector<const uint8_t*> m_planes; // the resampler's input
+    std::vector<float> m_pending;         // converted frames not handed out yet
     int m_pendingFrames = 0;
     int m_pendingOffset = 0;
 };

@@ -2,6 +2,7 @@
 // decodes (lossless ones to the very samples), and mono plays on both sides.
 
 #include "engine_audio.h"
+#include "support/testsupport.h"
 
 using namespace enginetest;
 
@@ -41,9 +42,12 @@ TEST_F(FormatTest, LossyFormatsGiveWhatTheirDecoderGives) {
     const QString adts =
         encode(QStringLiteral("a.aac"), {QStringLiteral("-c:a"), QStringLiteral("aac"),
                                          QStringLiteral("-f"), QStringLiteral("adts")});
-    for (const QString& file : {mp3, adts}) {
+    // Raw ADTS states no encoder delay; FFmpeg plays its priming frame, the
+    // engine starts after it.
+    for (const auto& [file, priming] : {std::pair{mp3, 0}, std::pair{adts, 1024}}) {
         SCOPED_TRACE(file.toStdString());
-        const Samples expected = ffmpegDecode(file);
+        const Samples decoded = ffmpegDecode(file);
+        const Samples expected = slice(decoded, priming, frameCount(decoded) - priming);
         ASSERT_GT(frameCount(expected), Frames / 2);
         const FloatWav output = render({file});
         ASSERT_TRUE(output.valid);
@@ -51,6 +55,29 @@ TEST_F(FormatTest, LossyFormatsGiveWhatTheirDecoderGives) {
         for (size_t i = 0; i < expected.size(); ++i)
             ASSERT_NEAR(output.samples[i], expected[i], 1e-6) << "frame " << i / 2;
     }
+}
+
+// FFmpeg keeps the planes past the eighth only in extended_data.
+TEST_F(FormatTest, TenPlanarChannelsDownmixAsFFmpegDoes) {
+    QStringList channels;
+    for (int i = 0; i < 10; ++i)
+        channels << QStringLiteral("0.09*sin(%1*2*PI*t)").arg(200 + 70 * i);
+    const QString file = path(QStringLiteral("ten.wv"));
+    const QString source = QStringLiteral("aevalsrc=") + channels.join(QLatin1Char('|')) +
+                           QStringLiteral(":c=FL+FR+FC+LFE+BL+BR+SL+SR+TFL+TFR:s=44100:d=0.5");
+    ASSERT_EQ(testsupport::runProgram(QStringLiteral("ffmpeg"),
+                                      {QStringLiteral("-v"), QStringLiteral("error"),
+                                       QStringLiteral("-f"), QStringLiteral("lavfi"),
+                                       QStringLiteral("-i"), source, QStringLiteral("-c:a"),
+                                       QStringLiteral("wavpack"), file}),
+              0);
+    const Samples expected = ffmpegDecode(file);
+    ASSERT_EQ(frameCount(expected), 22050);
+    const FloatWav output = render({file});
+    ASSERT_TRUE(output.valid);
+    ASSERT_EQ(output.samples.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i)
+        ASSERT_NEAR(output.samples[i], expected[i], 1e-6) << "frame " << i / 2;
 }
 
 TEST_F(FormatTest, MonoPlaysAtFullLevelOnBothChannels) {
