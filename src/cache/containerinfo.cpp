@@ -1,6 +1,8 @@
 #include "cache/containerinfo.h"
 
-#include <QFile>
+#include "playback/formatinput.h"
+
+#include <memory>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -14,12 +16,6 @@ struct FormatContextCloser {
     void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
 };
 using FormatContext = std::unique_ptr<AVFormatContext, FormatContextCloser>;
-
-QString ffmpegErrorText(int code) {
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
-    return QString::fromUtf8(text);
-}
 
 std::optional<QString> metadataText(const AVDictionary* dictionary, const char* key) {
     const AVDictionaryEntry* entry = av_dict_get(dictionary, key, nullptr, 0);
@@ -50,13 +46,13 @@ bool isPcm(AVCodecID id) {
 
 } // namespace
 
-std::optional<ContainerInfo> readContainerInfo(const QString& path, QString* error) {
+std::optional<ContainerInfo> readContainerInfo(const QString& path, QString* error,
+                                               const std::atomic<bool>* cancel) {
     AVFormatContext* raw = nullptr;
-    const int opened =
-        avformat_open_input(&raw, QFile::encodeName(path).constData(), nullptr, nullptr);
+    const int opened = openFormatInput(&raw, path, cancel);
     if (opened < 0) {
         if (error)
-            *error = ffmpegErrorText(opened);
+            *error = formatErrorText(opened);
         return std::nullopt;
     }
     FormatContext context(raw);
@@ -70,6 +66,11 @@ std::optional<ContainerInfo> readContainerInfo(const QString& path, QString* err
                 raw->streams[i]->discard = AVDISCARD_ALL;
         }
         avformat_find_stream_info(raw, nullptr); // a failure leaves the rate at 0
+    }
+    if (cancel && cancel->load()) {
+        if (error)
+            *error = formatErrorText(AVERROR_EXIT);
+        return std::nullopt;
     }
     const int best = av_find_best_stream(raw, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
     const AVStream* audio = best >= 0 ? raw->streams[best] : first;

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <atomic>
 #include <optional>
 
 // What the audio container says about a file (read with libavformat): the
@@ -19,5 +20,7 @@ struct ContainerInfo {
 };
 
 // Fails (nothing, with a description in `error`) when the file cannot be
-// opened or is not a media container. Safe on any thread.
-std::optional<ContainerInfo> readContainerInfo(const QString& path, QString* error = nullptr);
+// opened or is not a media container, or once `cancel` is set (also inside a
+// blocked read). Safe on any thread.
+std::optional<ContainerInfo> readContainerInfo(const QString& path, QString* error = nullptr,
+                                               const std::atomic<bool>* cancel = nullptr);

@@ -1,5 +1,7 @@
 #include "playback/durationloader.h"
 
+#include "playback/formatinput.h"
+
 #include <QCoreApplication>
 #include <QPointer>
 #include <QThreadPool>
@@ -13,12 +15,6 @@ extern "C" {
 #include <memory>
 
 namespace {
-
-QString ffmpegError(int code) {
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
-    return QString::fromUtf8(text);
-}
 
 struct FormatCloser {
     void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
@@ -49,25 +45,31 @@ double countedSeconds(AVFormatContext* context, int streamIndex) {
 
 } // namespace
 
-AssetDuration loadAssetDuration(const QUrl& url) {
+AssetDuration loadAssetDuration(const QUrl& url, const std::atomic<bool>* cancel) {
     if (!url.isLocalFile())
         return {0, QStringLiteral("not a local file: ") + url.toString()};
-    const QByteArray path = url.toLocalFile().toUtf8();
 
     AVFormatContext* raw = nullptr;
-    if (const int code = avformat_open_input(&raw, path.constData(), nullptr, nullptr); code < 0)
-        return {0, ffmpegError(code)};
+    if (const int code = openFormatInput(&raw, url.toLocalFile(), cancel); code < 0)
+        return {0, formatErrorText(code)};
     FormatContext context(raw);
     if (const int code = avformat_find_stream_info(context.get(), nullptr); code < 0)
-        return {0, ffmpegError(code)};
+        return {0, formatErrorText(code)};
     const int streamIndex =
         av_find_best_stream(context.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
     if (streamIndex < 0)
         return {0, QStringLiteral("the file has no audio track")};
 
     double seconds = 0;
+    const AVStream* audio = context->streams[streamIndex];
     if (context->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE) {
         seconds = countedSeconds(context.get(), streamIndex);
+        if (cancel && cancel->load())
+            return {0, formatErrorText(AVERROR_EXIT)};
+        // The priming the player cuts does not count.
+        if (audio->codecpar->sample_rate > 0)
+            seconds -=
+                double(unstatedPrimingSamples(context.get(), audio)) / audio->codecpar->sample_rate;
     } else {
         const AVStream* stream = context->streams[streamIndex];
         if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0)

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 #include <QUrl>
+#include <atomic>
 #include <functional>
 
 // The length of an audio file, read from its container (and counted packet by
@@ -15,8 +16,9 @@ struct AssetDuration {
     bool ok() const { return error.isEmpty(); }
 };
 
-// Blocks while the file is opened and probed.
-AssetDuration loadAssetDuration(const QUrl& url);
+// Blocks while the file is opened and probed; ends early, with an error, once
+// `cancel` is set (also inside a blocked read).
+AssetDuration loadAssetDuration(const QUrl& url, const std::atomic<bool>* cancel = nullptr);
 // The same on the global thread pool. `done` runs on the GUI thread on a later
 // turn of the event loop, never inside this call, and not at all once
 // `context` is gone.

@@ -1,6 +1,7 @@
 #include "playback/firstchannelreader.h"
 
-#include <QFile>
+#include "playback/formatinput.h"
+
 #include <vector>
 
 extern "C" {
@@ -10,12 +11,6 @@ extern "C" {
 }
 
 namespace {
-
-QString errorText(int code) {
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
-    return QString::fromUtf8(text);
-}
 
 // Sample i of channel 0 at the given stride, scaled to -1.0 ... 1.0.
 template <typename T>
@@ -46,12 +41,12 @@ struct FirstChannelReader::State {
 FirstChannelReader::FirstChannelReader() : m_state(std::make_unique<State>()) {}
 FirstChannelReader::~FirstChannelReader() = default;
 
-bool FirstChannelReader::open(const QString& path, QString* error) {
+bool FirstChannelReader::open(const QString& path, QString* error,
+                              const std::atomic<bool>* cancel) {
     State& s = *m_state;
-    int result =
-        avformat_open_input(&s.format, QFile::encodeName(path).constData(), nullptr, nullptr);
+    int result = openFormatInput(&s.format, path, cancel);
     if (result < 0) {
-        *error = errorText(result);
+        *error = formatErrorText(result);
         return false;
     }
     // Some demuxers (mp3, flac) learn the stream's parameters from its packets.
@@ -86,7 +81,7 @@ bool FirstChannelReader::open(const QString& path, QString* error) {
     s.codec->pkt_timebase = s.format->streams[s.streamIndex]->time_base;
     if ((result = avcodec_parameters_to_context(s.codec, parameters)) < 0 ||
         (result = avcodec_open2(s.codec, decoder, nullptr)) < 0) {
-        *error = errorText(result);
+        *error = formatErrorText(result);
         return false;
     }
     return true;
@@ -161,18 +156,18 @@ bool FirstChannelReader::readAll(const Sink& sink, QString* error) {
         if (result == AVERROR_EOF)
             break;
         if (result < 0) {
-            *error = errorText(result);
+            *error = formatErrorText(result);
             return false;
         }
         if (s.packet->stream_index == s.streamIndex) {
             result = avcodec_send_packet(s.codec, s.packet);
             av_packet_unref(s.packet);
             if (result < 0 && result != AVERROR_INVALIDDATA) {
-                *error = errorText(result);
+                *error = formatErrorText(result);
                 return false;
             }
             if ((result = deliverFrames()) < 0) {
-                *error = errorText(result);
+                *error = formatErrorText(result);
                 return false;
             }
         } else {
@@ -182,7 +177,7 @@ bool FirstChannelReader::readAll(const Sink& sink, QString* error) {
     avcodec_send_packet(s.codec, nullptr); // drain the decoder's delayed frames
     const int result = deliverFrames();
     if (result < 0) {
-        *error = errorText(result);
+        *error = formatErrorText(result);
         return false;
     }
     return true;

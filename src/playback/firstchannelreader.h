@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -15,8 +16,10 @@ public:
     FirstChannelReader(const FirstChannelReader&) = delete;
     FirstChannelReader& operator=(const FirstChannelReader&) = delete;
 
-    // Fails with a description when the file is no decodable audio.
-    bool open(const QString& path, QString* error);
+    // Fails with a description when the file is no decodable audio. Once
+    // `cancel` is set, opening and reading fail at FFmpeg's next check, also
+    // inside a blocked read.
+    bool open(const QString& path, QString* error, const std::atomic<bool>* cancel = nullptr);
     // Length in sample frames as the container states it (an estimate for
     // some formats); 0 when unknown.
     qint64 frameCount() const;

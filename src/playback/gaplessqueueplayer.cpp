@@ -3,16 +3,18 @@
 #include "playback/audiooutput.h"
 
 #include <QCoreApplication>
+#include <chrono>
 #include <cmath>
+#include <thread>
 
 std::unique_ptr<QueuePlayer> makeQueuePlayer(const QList<PlayerItem*>& items) {
     return std::make_unique<GaplessQueuePlayer>(items);
 }
 
 GaplessQueuePlayer::GaplessQueuePlayer(const QList<PlayerItem*>& items, QObject* parent)
-    : QueuePlayer(parent) {
+    : QueuePlayer(parent), m_stream(std::make_unique<PlaybackStream>()) {
     QueueDecoder::Reports reports;
-    // Called on the decoder thread, which ends before this object does.
+    // Called on the decoder thread, which reports nothing once the teardown began.
     reports.opened = [this](int track, double seconds) {
         QMetaObject::invokeMethod(
             this, [this, track, seconds] { onOpened(track, seconds); }, Qt::QueuedConnection);
@@ -29,13 +31,13 @@ GaplessQueuePlayer::GaplessQueuePlayer(const QList<PlayerItem*>& items, QObject*
         QMetaObject::invokeMethod(
             this, [this, serial] { onSeekFailed(serial); }, Qt::QueuedConnection);
     };
-    m_decoder = std::make_unique<QueueDecoder>(m_stream, std::move(reports));
-    AudioOutput::shared().attach(&m_stream);
+    m_decoder = std::make_unique<QueueDecoder>(*m_stream, std::move(reports));
+    AudioOutput::shared().attach(m_stream.get());
 
     // The audio thread signals events; nothing polls while nothing happens.
-    m_notifier = new QSocketNotifier(m_stream.notifier(), QSocketNotifier::Read, this);
+    m_notifier = new QSocketNotifier(m_stream->notifier(), QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, [this] {
-        m_stream.clearNotification();
+        m_stream->clearNotification();
         poll();
     });
     m_heardTimer.setSingleShot(true);
@@ -47,8 +49,18 @@ GaplessQueuePlayer::GaplessQueuePlayer(const QList<PlayerItem*>& items, QObject*
 
 GaplessQueuePlayer::~GaplessQueuePlayer() {
     interruptSeek();
-    AudioOutput::shared().detach(&m_stream);
-    m_decoder.reset();
+    AudioOutput::shared().detach(m_stream.get());
+    delete m_notifier; // before the stream may close its descriptor elsewhere
+    m_notifier = nullptr;
+    m_decoder->stop();
+    // A decoder thread stuck in a read that no interrupt reaches (a hung
+    // network share) is joined elsewhere, with the stream it fills.
+    if (!m_decoder->waitUntilStopped(std::chrono::milliseconds(100))) {
+        std::thread([decoder = std::move(m_decoder), stream = std::move(m_stream)]() mutable {
+            decoder.reset();
+            stream.reset();
+        }).detach();
+    }
 }
 
 // ---- items
@@ -120,8 +132,9 @@ void GaplessQueuePlayer::setRate(float rate) {
     if (rate == m_rate)
         return;
     m_rate = rate;
-    m_stream.setPlaying(rate > 0);
-    if (rate > 0 && AudioOutput::shared().isAttached(&m_stream))
+    m_stream->setPlaying(rate > 0);
+    // A device sink corks at a pause and uncorks at play.
+    if (AudioOutput::shared().isAttached(m_stream.get()))
         AudioOutput::shared().wakeSink();
     for (const Observer& observer : m_observers) {
         if (rate > 0)
@@ -139,7 +152,7 @@ void GaplessQueuePlayer::updateStatus() {
     if (m_rate <= 0)
         status = TimeControlStatus::Paused;
     else if (!m_current || m_current->status() != PlayerItem::Status::ReadyToPlay ||
-             !m_position.valid || m_stream.isStarved())
+             !m_position.valid || m_stream->isStarved())
         status = TimeControlStatus::WaitingToPlayAtSpecifiedRate;
     if (status != m_status) {
         m_status = status;
@@ -151,7 +164,7 @@ void GaplessQueuePlayer::updateStatus() {
 void GaplessQueuePlayer::updateBufferState() {
     if (!m_current || m_current->status() != PlayerItem::Status::ReadyToPlay)
         return;
-    const bool starved = m_rate > 0 && m_position.valid && m_stream.isStarved();
+    const bool starved = m_rate > 0 && m_position.valid && m_stream->isStarved();
     if (starved == m_starvedShown)
         return;
     m_starvedShown = starved;
@@ -161,30 +174,30 @@ void GaplessQueuePlayer::updateBufferState() {
 
 void GaplessQueuePlayer::setVolume(float volume) {
     m_volume = std::clamp(volume, 0.0f, 1.0f);
-    m_stream.setVolume(m_volume);
+    m_stream->setVolume(m_volume);
 }
 
 // ---- following the stream
 
 int64_t GaplessQueuePlayer::heardPosition() const {
     const AudioOutput& output = AudioOutput::shared();
-    const int64_t latency = output.isAttached(&m_stream) ? output.latencyFrames() : 0;
-    return m_stream.playedPosition() - latency;
+    const int64_t latency = output.isAttached(m_stream.get()) ? output.latencyFrames() : 0;
+    return m_stream->playedPosition() - latency;
 }
 
 void GaplessQueuePlayer::poll() {
     const int64_t heard = heardPosition();
-    while (const StreamEvent* pending = m_stream.peekEvent()) {
+    while (const StreamEvent* pending = m_stream->peekEvent()) {
         if (!pending->jump && pending->position > heard) {
             // A boundary still inside the device's buffer: look again when
             // it should have been heard.
-            const int rate = std::max(1, m_stream.sampleRate());
+            const int rate = std::max(1, m_stream->sampleRate());
             const int64_t ms = (pending->position - heard) * 1000 / rate + 2;
             m_heardTimer.start(int(std::clamp<int64_t>(ms, 2, 500)));
             break;
         }
         const StreamEvent event = *pending;
-        m_stream.popEvent();
+        m_stream->popEvent();
         applyEvent(event);
     }
     if (m_position.valid)
@@ -241,7 +254,7 @@ void GaplessQueuePlayer::setCurrent(PlayerItem* item) {
 }
 
 double GaplessQueuePlayer::secondsAt(const Position& position, int64_t streamPosition) const {
-    const int rate = m_stream.sampleRate();
+    const int rate = m_stream->sampleRate();
     if (!position.valid || rate <= 0)
         return 0;
     const int64_t frame =
@@ -251,7 +264,7 @@ double GaplessQueuePlayer::secondsAt(const Position& position, int64_t streamPos
 
 double GaplessQueuePlayer::currentTime() const {
     int64_t heard = heardPosition();
-    if (const StreamEvent* pending = m_stream.peekEvent()) {
+    if (const StreamEvent* pending = m_stream->peekEvent()) {
         // The output is ahead of the last event applied.
         if (pending->jump && !pending->end) {
             return secondsAt({true, pending->trackId, pending->startFrame, pending->position},

@@ -72,7 +72,7 @@ private:
     void onBuffered(int track);
     void onSeekFailed(uint32_t serial);
 
-    PlaybackStream m_stream;
+    std::unique_ptr<PlaybackStream> m_stream;
     std::unique_ptr<QueueDecoder> m_decoder;
     QList<PlayerItem*> m_items;
     QHash<int, QPointer<PlayerItem>> m_itemOfTrack;

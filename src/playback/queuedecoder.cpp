@@ -18,13 +18,29 @@ QueueDecoder::QueueDecoder(PlaybackStream& stream, Reports reports)
     m_thread = std::thread([this] {
         pthread_setname_np(pthread_self(), "tolvane-decode");
         run();
+        std::lock_guard lock(m_doneMutex);
+        m_done = true;
+        m_doneChanged.notify_all();
     });
 }
 
 QueueDecoder::~QueueDecoder() {
-    m_quit = true;
-    m_stream.wake();
+    stop();
     m_thread.join();
+}
+
+void QueueDecoder::stop() {
+    m_quit = true; // also the interrupt flag of every file the thread reads
+    {
+        std::lock_guard lock(m_reportMutex);
+        m_reporting = false;
+    }
+    m_stream.wake();
+}
+
+bool QueueDecoder::waitUntilStopped(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(m_doneMutex);
+    return m_doneChanged.wait_for(lock, timeout, [this] { return m_done; });
 }
 
 void QueueDecoder::post(Command command, bool edit, bool silence) {
@@ -161,6 +177,7 @@ void QueueDecoder::apply(const Command& command) {
         if (waitForSegmentSlot()) {
             m_endSegment = m_stream.pushSegment(StreamSegment::End, -1, 0, true);
             m_endPushed = true;
+            AudioOutput::shared().wakeSink();
         }
         break;
     case Command::Seek:
@@ -198,11 +215,10 @@ bool QueueDecoder::openAhead() {
 }
 
 void QueueDecoder::open(Track& track) {
-    auto decoder = std::make_unique<AudioDecoder>();
+    auto decoder = std::make_unique<AudioDecoder>(&m_quit);
     if (!decoder->open(track.path)) {
         track.state = Track::Failed;
-        if (m_reports.failed)
-            m_reports.failed(track.id, decoder->error());
+        report(m_reports.failed, track.id, decoder->error());
         return;
     }
     if (!m_format.isValid()) {
@@ -213,20 +229,18 @@ void QueueDecoder::open(Track& track) {
     track.decoder = std::move(decoder);
     track.state = Track::Ready;
     track.used = false;
-    if (m_reports.opened)
-        m_reports.opened(track.id, track.decoder->durationSeconds());
+    report(m_reports.opened, track.id, track.decoder->durationSeconds());
 }
 
 // Opens the file again so that it plays from its very first sample.
 bool QueueDecoder::rewind(Track& track) {
     if (track.state != Track::Ready)
         return true;
-    auto decoder = std::make_unique<AudioDecoder>();
+    auto decoder = std::make_unique<AudioDecoder>(&m_quit);
     if (!decoder->open(track.path)) {
         track.state = Track::Failed;
         track.decoder.reset();
-        if (m_reports.failed)
-            m_reports.failed(track.id, decoder->error());
+        report(m_reports.failed, track.id, decoder->error());
         return false;
     }
     decoder->setOutputFormat(m_format);
@@ -239,8 +253,7 @@ void QueueDecoder::reportBuffered(Track& track) {
     if (track.reportedBuffered)
         return;
     track.reportedBuffered = true;
-    if (m_reports.buffered)
-        m_reports.buffered(track.id);
+    report(m_reports.buffered, track.id);
 }
 
 bool QueueDecoder::waitForSegmentSlot() {
@@ -266,6 +279,9 @@ void QueueDecoder::startTrack(Track& track, int64_t startFrame, bool jump, uint3
     track.segment = m_stream.pushSegment(StreamSegment::Track, track.id, startFrame, jump, serial);
     track.started = true;
     track.written = 0;
+    // A sink that stopped pulling (a corked device: paused, or idle at the
+    // end) looks again: a jump applies while paused, a new track ends idling.
+    AudioOutput::shared().wakeSink();
 }
 
 // Takes back the segments of the tracks from `index` on that the output has
@@ -299,6 +315,7 @@ void QueueDecoder::jumpTo(size_t index, int64_t frame, uint32_t serial) {
         const int last = m_tracks.empty() ? -1 : m_tracks.back().id;
         m_endSegment = m_stream.pushSegment(StreamSegment::End, last, 0, true, serial);
         m_endPushed = true;
+        AudioOutput::shared().wakeSink();
         return;
     }
     Track& track = m_tracks[index];
@@ -309,8 +326,7 @@ void QueueDecoder::jumpTo(size_t index, int64_t frame, uint32_t serial) {
             rewind(track);
         } else if (!track.decoder->seek(frame)) {
             if (!rewind(track) || !track.decoder->seek(frame)) {
-                if (m_reports.seekFailed)
-                    m_reports.seekFailed(serial);
+                report(m_reports.seekFailed, serial);
                 serial = 0;
                 frame = 0;
             }
@@ -366,8 +382,7 @@ void QueueDecoder::seekTrack(int id, double seconds, uint32_t serial) {
     if (index >= 0 && m_tracks[index].state == Track::Unopened)
         open(m_tracks[index]);
     if (index < 0 || m_tracks[index].state != Track::Ready || !std::isfinite(seconds)) {
-        if (m_reports.seekFailed)
-            m_reports.seekFailed(serial);
+        report(m_reports.seekFailed, serial);
         return;
     }
     int64_t frame = std::max<int64_t>(0, std::llround(seconds * m_format.sampleRate));

@@ -5,6 +5,8 @@
 
 #include <QString>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -31,6 +33,7 @@ public:
     };
 
     QueueDecoder(PlaybackStream& stream, Reports reports);
+    // Stops and joins the thread.
     ~QueueDecoder();
     QueueDecoder(const QueueDecoder&) = delete;
     QueueDecoder& operator=(const QueueDecoder&) = delete;
@@ -43,6 +46,13 @@ public:
     void seek(int track, double seconds, uint32_t serial);
     // The output has moved past `track`; its decoder can go.
     void retire(int track);
+
+    // Tells the thread to end and interrupts the file access it may be
+    // blocked in. No report is running or starts once this returns.
+    void stop();
+    // Whether the thread ended within `timeout` after stop(). A thread stuck
+    // in a read that no interrupt reaches (a hung network share) does not.
+    bool waitUntilStopped(std::chrono::milliseconds timeout);
 
 private:
     struct Command {
@@ -85,12 +95,23 @@ private:
     void removeTrack(int track);
     void seekTrack(int track, double seconds, uint32_t serial);
     void reportBuffered(Track& track);
+    template <typename Callback, typename... Args>
+    void report(const Callback& callback, Args... args) {
+        std::lock_guard lock(m_reportMutex);
+        if (m_reporting && callback)
+            callback(args...);
+    }
 
     PlaybackStream& m_stream;
     Reports m_reports;
     std::mutex m_mutex;
     std::deque<Command> m_commands;
     std::atomic<bool> m_quit{false};
+    std::mutex m_reportMutex;
+    bool m_reporting = true;
+    std::mutex m_doneMutex;
+    std::condition_variable m_doneChanged;
+    bool m_done = false;
     std::thread m_thread;
 
     // Decoder thread only.

@@ -2,7 +2,10 @@
 // the player, and the next player plays normally.
 
 #include "engine_audio.h"
+#include "playback/durationloader.h"
+#include "playback/firstchannelreader.h"
 #include "support/testsupport.h"
+#include "support/unwrittenfifo.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -152,6 +155,42 @@ TEST_F(FailureTest, AFileDeletedBeforeItsTurnFails) {
     player->insert(later, nullptr);
     ASSERT_TRUE(waitUntil([&] { return later->status() == PlayerItem::Status::Failed; }));
     EXPECT_EQ(player->currentItem(), later);
+}
+
+// Nobody writes to the FIFO: opening it would block the decoder thread, and
+// the player's teardown with it, for good.
+TEST_F(FailureTest, AFifoFailsAtOnceForEveryReader) {
+    testsupport::UnwrittenFifo fifo(path(QStringLiteral("pipe.flac")));
+    ASSERT_TRUE(fifo.created());
+    expectFails(path(QStringLiteral("pipe.flac")));
+    EXPECT_EQ(loadAssetDuration(QUrl::fromLocalFile(path(QStringLiteral("pipe.flac")))).error,
+              QStringLiteral("not a regular file"));
+    FirstChannelReader reader;
+    QString error;
+    EXPECT_FALSE(reader.open(path(QStringLiteral("pipe.flac")), &error));
+    EXPECT_FALSE(fifo.releasedAReader());
+}
+
+// The cancel flag reaches into FFmpeg's reading, so a reader on a pool
+// thread can be ended whatever it waits for.
+TEST_F(FailureTest, CancellingEndsAReadMidway) {
+    const QString file = path(QStringLiteral("good.wav"));
+    std::atomic<bool> cancel{false};
+    FirstChannelReader reader;
+    QString error;
+    ASSERT_TRUE(reader.open(file, &error, &cancel));
+    int64_t delivered = 0;
+    EXPECT_FALSE(reader.readAll(
+        [&](const float*, int count) {
+            delivered += count;
+            cancel = true;
+        },
+        &error));
+    EXPECT_LT(delivered, Frames);
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(loadAssetDuration(QUrl::fromLocalFile(file), &cancel).ok());
+    cancel = false;
+    EXPECT_TRUE(loadAssetDuration(QUrl::fromLocalFile(file), &cancel).ok());
 }
 
 TEST_F(FailureTest, NonLocalUrlFails) {
