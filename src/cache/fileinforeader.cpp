@@ -18,6 +18,7 @@
 #include <taglib/fileref.h>
 #include <taglib/flacproperties.h>
 #include <taglib/mp4properties.h>
+#include <taglib/tfilestream.h>
 #include <taglib/tpropertymap.h>
 #include <taglib/trueaudioproperties.h>
 #include <taglib/wavpackproperties.h>
@@ -101,11 +102,17 @@ CachedMetadata readFileInfo(const QUrl& fileUrl) {
     info.fileType = formatFileType(path);
 
     const QFileInfo attributes(path);
-    if (attributes.exists() && attributes.isFile())
-        info.filesize = formatFileSize(attributes.size());
+    // Opening a FIFO or a device would block or never end.
+    if (!attributes.isFile())
+        return info;
+    info.filesize = formatFileSize(attributes.size());
 
-    const TagLib::FileRef file(QFile::encodeName(path).constData(), true,
-                               TagLib::AudioProperties::Average);
+    // Read-only: a file opened for writing wakes sync tools and indexers
+    // when it is closed, although nothing was written.
+    TagLib::FileStream stream(QFile::encodeName(path).constData(), true);
+    if (!stream.isOpen())
+        return info;
+    const TagLib::FileRef file(&stream, true, TagLib::AudioProperties::Average);
     if (file.isNull() || !file.file()->isValid())
         return info;
 

@@ -4,13 +4,16 @@
 #include "cache/trackinforeader.h"
 #include "support/mediafixtures.h"
 #include "support/testsupport.h"
+#include "support/unwrittenfifo.h"
 
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
 #include <taglib/fileref.h>
 #include <taglib/tpropertymap.h>
+#include <unistd.h>
 
 using namespace testsupport;
 
@@ -123,6 +126,57 @@ TEST_F(FileInfo, AMissingFileHasOnlyItsType) {
     EXPECT_EQ(info.filesize, std::nullopt);
     EXPECT_EQ(info.title, std::nullopt);
     EXPECT_TRUE(readTrackInfo({url("gone.flac"), {}, false, {}, {}}).failed);
+}
+
+// Closing a file opened for writing signals a change to sync tools and
+// indexers (inotify's IN_CLOSE_WRITE) although nothing was written.
+TEST_F(FileInfo, ReadingOpensTheFileReadOnly) {
+    AudioFixture fixture;
+    fixture.tags = {{"title", "Song"}};
+    for (const QString name : {"r.mp3", "r.flac", "r.m4a"}) {
+        ASSERT_TRUE(makeAudioFile(path(name), fixture));
+        const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        ASSERT_GE(watch, 0);
+        ASSERT_GE(inotify_add_watch(watch, QFile::encodeName(path(name)).constData(),
+                                    IN_CLOSE_WRITE | IN_CLOSE_NOWRITE),
+                  0);
+        EXPECT_EQ(readFileInfo(url(name)).title, "Song");
+        readTrackInfo({url(name), {}, false, {}, {}});
+        uint32_t seen = 0;
+        alignas(inotify_event) char buffer[4096];
+        for (ssize_t got; (got = read(watch, buffer, sizeof buffer)) > 0;) {
+            for (ssize_t at = 0; at < got;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+                seen |= event->mask;
+                at += ssize_t(sizeof(inotify_event) + event->len);
+            }
+        }
+        close(watch);
+        EXPECT_TRUE(seen & IN_CLOSE_NOWRITE) << name.toStdString();
+        EXPECT_FALSE(seen & IN_CLOSE_WRITE) << name.toStdString();
+    }
+}
+
+// A FIFO blocks whoever opens it until someone writes: the readers refuse it.
+TEST_F(FileInfo, AFifoIsNeverOpened) {
+    UnwrittenFifo fifo(path("pipe.flac"));
+    ASSERT_TRUE(fifo.created());
+    const CachedMetadata info = readFileInfo(url("pipe.flac"));
+    EXPECT_EQ(info.fileType, "FLAC");
+    EXPECT_EQ(info.filesize, std::nullopt);
+    QString error;
+    EXPECT_FALSE(readContainerInfo(path("pipe.flac"), &error));
+    EXPECT_EQ(error, "not a regular file");
+    EXPECT_TRUE(readTrackInfo({url("pipe.flac"), {}, false, {}, {}}).failed);
+    EXPECT_FALSE(fifo.releasedAReader());
+}
+
+// Once cancelled, a read ends with an error instead of a partial answer.
+TEST_F(FileInfo, ACancelledContainerReadFails) {
+    ASSERT_TRUE(makeAudioFile(path("c.flac")));
+    const std::atomic<bool> cancelled{true};
+    EXPECT_TRUE(readContainerInfo(path("c.flac")));
+    EXPECT_FALSE(readContainerInfo(path("c.flac"), nullptr, &cancelled));
 }
 
 TEST_F(FileInfo, EmbeddedPicturesAreReadInOrder) {
