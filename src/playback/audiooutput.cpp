@@ -4,25 +4,12 @@
 #include "playback/devicesink.h"
 #include "playback/wavsink.h"
 
-#include <QAudioDevice>
 #include <QCoreApplication>
-#include <QMediaDevices>
-#include <QThread>
 #include <thread>
 
 namespace {
 
 constexpr int FallbackRate = 44100;
-
-// Whether a sound device exists. Qt's device list is asked on the main
-// thread; elsewhere the sound server is asked directly.
-bool deviceExists() {
-    const QCoreApplication* app = QCoreApplication::instance();
-    if (app && QThread::currentThread() == app->thread())
-        return !QMediaDevices::audioOutputs().isEmpty();
-    DeviceSink probe;
-    return probe.connect();
-}
 
 } // namespace
 
@@ -58,19 +45,13 @@ void AudioOutput::configure(const QString& spec, bool fastPace, int sampleRate) 
     if (spec.startsWith(QLatin1String("wav:"))) {
         kind = Kind::Wav;
         path = spec.mid(4);
-    } else if (spec == QLatin1String("device")) {
-        kind = Kind::Device;
     } else if (spec == QLatin1String("null")) {
         kind = Kind::Null;
     } else {
-        kind = deviceExists() ? Kind::Device : Kind::Null;
+        kind = Kind::Device;
     }
     std::lock_guard lock(m_mutex);
-    if (m_sink) {
-        m_activeSink = nullptr;
-        m_sink->stop();
-        m_sink.reset();
-    }
+    closeSink();
     m_format = {};
     m_kind = kind;
     m_wavPath = path;
@@ -86,26 +67,32 @@ OutputFormat AudioOutput::start(int preferredRate) {
     format.sampleRate = m_fixedRate > 0     ? m_fixedRate
                         : preferredRate > 0 ? preferredRate
                                             : FallbackRate;
+    std::unique_ptr<AudioSink> sink;
     if (m_kind == Kind::Device) {
+        // Without a server yet the device sink plays on a clock and keeps
+        // looking for one; the server resamples from the track's rate then.
         auto device = std::make_unique<DeviceSink>();
-        if (device->connect()) {
+        if (device->connect())
             format.sampleRate = device->preferredSampleRate();
-            if (device->start(format, this))
-                m_sink = std::move(device);
-        }
-        if (!m_sink)
-            qWarning("Audio output: no sound device, playing without sound");
+        else
+            qWarning("Audio output: no sound server yet, playing without sound");
+        if (device->start(format, this))
+            sink = std::move(device);
     } else if (m_kind == Kind::Wav) {
         auto wav = std::make_unique<WavSink>(m_wavPath, !m_fastPace);
         if (wav->start(format, this))
-            m_sink = std::move(wav);
+            sink = std::move(wav);
         else
             qWarning("Audio output: cannot write %s", qPrintable(m_wavPath));
     }
-    if (!m_sink) {
+    if (!sink) {
         auto null = std::make_unique<NullSink>(!m_fastPace || m_kind != Kind::Null);
         null->start(format, this);
-        m_sink = std::move(null);
+        sink = std::move(null);
+    }
+    {
+        std::lock_guard wakeLock(m_wakeMutex);
+        m_sink = std::move(sink);
     }
     m_format = format;
     m_activeSink = m_sink.get();
@@ -128,6 +115,7 @@ void AudioOutput::waitUntilIdle() const {
 }
 
 void AudioOutput::attach(AudioRenderer* stream) {
+    m_attachSerial.fetch_add(1, std::memory_order_seq_cst);
     m_stream.store(stream, std::memory_order_seq_cst);
     waitUntilIdle();
 }
@@ -140,8 +128,12 @@ void AudioOutput::detach(AudioRenderer* stream) {
 
 int AudioOutput::render(float* destination, int frames, bool paced) {
     m_rendering.store(true, std::memory_order_seq_cst);
+    const uint32_t serial = m_attachSerial.load(std::memory_order_seq_cst);
     AudioRenderer* stream = m_stream.load(std::memory_order_seq_cst);
     const int got = stream ? stream->render(destination, frames, paced) : 0;
+    // Another player's frames never continue what the sink holds.
+    m_jumped = serial != m_renderedSerial || (stream && stream->lastRenderJumped());
+    m_renderedSerial = serial;
     m_rendering.store(false, std::memory_order_seq_cst);
     m_framesPlayed.fetch_add(got, std::memory_order_relaxed);
     // Silence after the last real frame shortens what is still to be heard.
@@ -150,10 +142,17 @@ int AudioOutput::render(float* destination, int frames, bool paced) {
     return got;
 }
 
+AudioRenderer::Activity AudioOutput::activity() const {
+    m_rendering.store(true, std::memory_order_seq_cst);
+    const AudioRenderer* stream = m_stream.load(std::memory_order_seq_cst);
+    const Activity activity = stream ? stream->activity() : Activity::Idle;
+    m_rendering.store(false, std::memory_order_seq_cst);
+    return activity;
+}
+
 void AudioOutput::wakeSink() {
-    // Only a hint: skipped while the sink is being opened or replaced.
-    std::unique_lock lock(m_mutex, std::try_to_lock);
-    if (lock.owns_lock() && m_sink)
+    std::lock_guard lock(m_wakeMutex);
+    if (m_sink)
         m_sink->wake();
 }
 
@@ -172,10 +171,17 @@ bool AudioOutput::moveToDevice(const QByteArray& deviceId) {
 
 void AudioOutput::shutdown() {
     std::lock_guard lock(m_mutex);
-    m_activeSink = nullptr;
-    if (m_sink) {
-        m_sink->stop();
-        m_sink.reset();
-    }
+    closeSink();
     m_format = {};
+}
+
+void AudioOutput::closeSink() {
+    m_activeSink = nullptr;
+    std::unique_ptr<AudioSink> sink;
+    {
+        std::lock_guard wakeLock(m_wakeMutex);
+        sink = std::move(m_sink);
+    }
+    if (sink)
+        sink->stop();
 }

@@ -13,8 +13,11 @@
 // It stays open across tracks and players: the newest player attaches its
 // stream and feeds it, an older one is detached, so a new load never reopens
 // the device. The sink is chosen by TOLVANE_AUDIO_OUTPUT:
-//   "auto" (default)  the sound device when one exists, else "null";
-//   "device"          the sound device;
+//   "auto" (default)  the same as "device";
+//   "device"          the sound device; while there is no sound server (not
+//                     yet started, or restarting) playback goes on silently
+//                     on a real-time clock and the sound returns when the
+//                     server does;
 //   "null"            a real-time clock that discards the frames;
 //   "wav:PATH"        every frame played, as a 32-bit float WAV file.
 // "null" and "wav:" keep real time, or run as fast as frames come when
@@ -64,13 +67,19 @@ public:
 
     // The sink's side.
     int render(float* destination, int frames, bool paced) override;
+    Activity activity() const override;
+    bool lastRenderJumped() const override { return m_jumped; }
 
 private:
     AudioOutput();
     ~AudioOutput() override;
     void waitUntilIdle() const;
+    void closeSink(); // under m_mutex
 
     mutable std::mutex m_mutex; // configuring and starting; never the audio thread
+    // Held while m_sink changes and while it is woken; never for long, so a
+    // wake is never skipped (a corked device would stay silent).
+    std::mutex m_wakeMutex;
     Kind m_kind = Kind::Null;
     QString m_wavPath;
     bool m_fastPace = false;
@@ -80,7 +89,10 @@ private:
 
     std::atomic<AudioSink*> m_activeSink{nullptr};
     std::atomic<AudioRenderer*> m_stream{nullptr};
-    std::atomic<bool> m_rendering{false};
+    mutable std::atomic<bool> m_rendering{false};
+    std::atomic<uint32_t> m_attachSerial{0};
+    uint32_t m_renderedSerial = 0; // the audio thread's
+    bool m_jumped = false;         // the audio thread's
     std::atomic<int64_t> m_framesPlayed{0};
     std::atomic<int64_t> m_silenceTail{0};
 };

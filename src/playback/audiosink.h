@@ -13,6 +13,17 @@ public:
     // wrote; the sink treats the rest as silence. `paced` says whether the
     // sink runs on a clock, where a shortfall is an underrun.
     virtual int render(float* destination, int frames, bool paced) = 0;
+
+    // Asked on the sink's thread, between render calls.
+    enum class Activity {
+        Playing, // frames come, or are awaited (an underrun)
+        Paused,  // none until the listener plays again
+        Idle,    // none: the queue has ended or nothing is attached
+    };
+    virtual Activity activity() const { return Activity::Playing; }
+    // Whether the frames of the last render call do not follow the ones
+    // before (a seek, another player): a sink that buffers drops the rest.
+    virtual bool lastRenderJumped() const { return false; }
 };
 
 // Where the frames go: the sound device, nowhere, or a file.

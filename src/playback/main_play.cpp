@@ -1,6 +1,7 @@
 // tolvane-play FILE...: plays the files as one gapless queue on the output
 // chosen by TOLVANE_AUDIO_OUTPUT, prints each track change and exits when the
-// last file ends. A file that cannot be played is reported and skipped.
+// last file ends. A file that cannot be played is reported and skipped. The
+// lines "pause", "play" and "seek SECONDS" on standard input do what they say.
 
 #include "app/console.h"
 #include "app/quitonsignal.h"
@@ -10,8 +11,10 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
+#include <QSocketNotifier>
 #include <QUrl>
 #include <cstdio>
+#include <unistd.h>
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
@@ -60,6 +63,26 @@ int main(int argc, char** argv) {
                              player->remove(item);
                          });
     }
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QByteArray pending;
+    QObject::connect(&input, &QSocketNotifier::activated, &app, [&] {
+        char buffer[256];
+        const ssize_t got = read(STDIN_FILENO, buffer, sizeof buffer);
+        if (got <= 0) {
+            input.setEnabled(false); // the end of the input, or none
+            return;
+        }
+        pending.append(buffer, got);
+        for (qsizetype end; (end = pending.indexOf('\n')) >= 0; pending.remove(0, end + 1)) {
+            const QByteArray command = pending.left(end).trimmed();
+            if (command == "pause")
+                player->pause();
+            else if (command == "play")
+                player->play();
+            else if (command.startsWith("seek "))
+                player->seek(command.mid(5).toDouble());
+        }
+    });
     player->play();
     const int result = app.exec();
     player.reset();

@@ -88,7 +88,7 @@ void PlaybackStream::postEvent(const StreamSegment& segment) {
     notifyGui();
 }
 
-void PlaybackStream::applyLatestJump() {
+bool PlaybackStream::applyLatestJump() {
     const uint64_t end = m_segmentWrite.load(std::memory_order_seq_cst);
     uint64_t read = m_segmentRead.load(std::memory_order_relaxed);
     uint64_t jump = end;
@@ -97,7 +97,7 @@ void PlaybackStream::applyLatestJump() {
             jump = i;
     }
     if (jump == end)
-        return;
+        return false;
     // The producer never cancels a jump, nor a segment before its last jump.
     StreamSegment& segment = slot(jump);
     segment.state.store(StreamSegment::Entered, std::memory_order_seq_cst);
@@ -107,6 +107,7 @@ void PlaybackStream::applyLatestJump() {
     m_consumerTrack.store(m_currentTrack, std::memory_order_seq_cst);
     postEvent(segment);
     m_segmentRead.store(jump + 1, std::memory_order_seq_cst);
+    return true;
 }
 
 // Handles the segment at the read position; false when it is a cancelled
@@ -138,7 +139,7 @@ int PlaybackStream::render(float* destination, int frames, bool paced) {
     const uint32_t applied = m_editsApplied.load(std::memory_order_seq_cst);
     const bool editPending = applied != m_editsPosted.load(std::memory_order_seq_cst);
     const bool silenced = int32_t(m_silenceUntil.load(std::memory_order_seq_cst) - applied) > 0;
-    applyLatestJump();
+    m_jumped = applyLatestJump();
     int produced = 0;
     if (m_playing.load(std::memory_order_acquire) && !silenced) {
         const int channels = m_ring.channels();
@@ -184,6 +185,16 @@ int PlaybackStream::render(float* destination, int frames, bool paced) {
             wake();
     }
     return produced;
+}
+
+AudioRenderer::Activity PlaybackStream::activity() const {
+    if (!m_playing.load(std::memory_order_acquire))
+        return Activity::Paused;
+    // At the end, unless tracks were queued after it since.
+    if (m_currentKind == StreamSegment::End && m_segmentRead.load(std::memory_order_relaxed) ==
+                                                   m_segmentWrite.load(std::memory_order_seq_cst))
+        return Activity::Idle;
+    return Activity::Playing;
 }
 
 // A change of volume glides over one buffer instead of stepping (a click).

@@ -60,6 +60,8 @@ public:
 
     // ---- audio thread
     int render(float* destination, int frames, bool paced) override;
+    Activity activity() const override;
+    bool lastRenderJumped() const override { return m_jumped; }
 
     // ---- decoder thread
     FrameRing& ring() { return m_ring; }
@@ -106,7 +108,7 @@ public:
 
 private:
     StreamSegment& slot(uint64_t index) { return m_segments[index % SegmentSlots]; }
-    void applyLatestJump();
+    bool applyLatestJump();
     bool enter(uint64_t segmentEnd);
     void postEvent(const StreamSegment& segment);
     void applyVolume(float* samples, int frames);
@@ -126,6 +128,7 @@ private:
     int m_currentTrack = -1;
     float m_appliedVolume = 1.0f;
     bool m_silentBefore = true;
+    bool m_jumped = false;
 
     alignas(64) std::atomic<int> m_consumerTrack{-1};
     std::atomic<bool> m_playing{false};

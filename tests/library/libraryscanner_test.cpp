@@ -299,22 +299,22 @@ TEST(Scanner, FollowsLinkedFoldersButNotLoops) {
 TEST(Scanner, SkipsFifosSocketsAndDevices) {
     TemporaryLibrary library;
     library.file(QStringLiteral("good.flac"));
-    const QByteArray root = QFile::encodeName(library.root());
-    ASSERT_EQ(mkfifo((root + "/pipe.flac").constData(), 0644), 0);
+    const QByteArray folder = QFile::encodeName(library.root());
+    ASSERT_EQ(mkfifo((folder + "/pipe.flac").constData(), 0644), 0);
     const int socketFd = socket(AF_UNIX, SOCK_STREAM, 0);
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
-    const QByteArray socketPath = root + "/socket.mp3";
+    const QByteArray socketPath = folder + "/socket.mp3";
     ASSERT_LT(size_t(socketPath.size()), sizeof address.sun_path);
     std::memcpy(address.sun_path, socketPath.constData(), size_t(socketPath.size()));
     ASSERT_EQ(bind(socketFd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     library.symlink(QStringLiteral("/dev/zero"), QStringLiteral("zero.wav"));
     library.symlink(QStringLiteral("pipe.flac"), QStringLiteral("linked pipe.flac"));
 
-    const MediaItem root = scan(library);
+    const MediaItem tree = scan(library);
     close(socketFd);
 
-    EXPECT_EQ(childNames(root), QStringList{"good.flac"});
+    EXPECT_EQ(childNames(tree), QStringList{"good.flac"});
 }
 
 TEST(Scanner, SkipsNamesThatAreNotUtf8) {
