@@ -1,0 +1,12 @@
+#pragma once
+
+#include "app/playerprogress.h"
+
+#include <QtQml/qqmlregistration.h>
+
+// The player's progress as a type the views may hold and hand on.
+struct PlayerProgressForeign {
+    Q_GADGET
+    QML_FOREIGN(PlayerProgress)
+    QML_ANONYMOUS
+};

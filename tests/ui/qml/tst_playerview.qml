@@ -1,0 +1,105 @@
+import QtQuick
+import QtQuick.Controls
+import QtTest
+import Tolvane
+
+// The player panel against a real view model: its empty state, the track's
+// texts, drops on the artwork and the queue strip's edits of the queue.
+TestCase {
+    id: testCase
+
+    name: "PlayerView"
+    when: windowShown
+    width: 900
+    height: 700
+
+    property var vm
+    property var view
+    property string root
+
+    Component {
+        id: playerView
+        PlayerView {
+            width: 900
+            height: 700
+            isTrackListVisible: false
+        }
+    }
+
+    function init() {
+        vm = testBench.newViewModel()
+        view = createTemporaryObject(playerView, testCase, {"viewModel": vm})
+        verify(view)
+    }
+
+    function openLibrary() {
+        root = testBench.makeLibrary(["A/a1.wav", "A/a2.wav", "B/b1.wav", "C/c1.wav", "D/d1.wav"])
+        vm.openFolder(testBench.fileUrl(root))
+        tryVerify(() => !!vm.rootFolder, 5000)
+    }
+
+    function id(path) {
+        return testBench.fileUrl(root + "/" + path).toString()
+    }
+
+    function test_withoutAFileEverythingWaits() {
+        for (const name of ["previousButton", "playPauseButton", "nextButton"])
+            verify(!findChild(view, name).enabled, name)
+        compare(view.informationLine, "")
+        compare(view.queueStrip.groups.count, 0)
+        compare(view.queueStrip.height, 52)
+    }
+
+    function test_theLoadedTrackFillsThePanel() {
+        openLibrary()
+        verify(vm.playItemByID(id("A/a1.wav")))
+        tryVerify(() => view.informationLine.indexOf("a1.wav") === 0)
+        verify(findChild(view, "nextButton").enabled)
+        vm.currentTitle = ""
+        vm.currentArtist = ""
+        vm.currentYear = "1999"
+        vm.currentFileType = ""
+        vm.currentBitDepth = ""
+        vm.currentSampleRate = ""
+        vm.currentFilesize = ""
+        compare(view.informationLine, "1999")
+        vm.currentFileType = "WAV"
+        compare(view.informationLine, "1999 \u2022 WAV")
+    }
+
+    function test_dropsOfUnknownItemsChangeNothing() {
+        openLibrary()
+        verify(vm.playItemByID(id("A/a1.wav")))
+        const queue = vm.playbackQueue.length
+        verify(!view.playDropped("file:///nowhere/x.wav"))
+        verify(view.queueStrip.controller.dropOnBackground("file:///nowhere/x.wav"))
+        tryCompare(view.queueStrip.controller, "state", QueueDragController.Idle)
+        compare(vm.playbackQueue.length, queue)
+        verify(view.playDropped(id("C/c1.wav")))
+        compare(vm.selectedFileID, id("C/c1.wav"))
+    }
+
+    function test_stripEditsTheQueue() {
+        openLibrary()
+        verify(vm.playItemByID(id("A/a1.wav")))
+        for (const folder of ["B", "C"])
+            verify(vm.addToQueueByID(id(folder)))
+        const strip = view.queueStrip
+        tryCompare(strip.groups, "count", 2)
+        compare(strip.groups.ids(), [id("B/b1.wav"), id("C/c1.wav")])
+
+        // B dragged to the left of C: after it.
+        strip.controller.startDrag(id("B/b1.wav"))
+        strip.controller.hoverTile(id("C/c1.wav"), 5)
+        verify(strip.controller.dropOnTile(id("C/c1.wav"), strip.groups.ids(), id("B/b1.wav")))
+        tryCompare(strip.groups, "count", 2)
+        tryVerify(() => strip.groups.ids()[0] === id("C/c1.wav"))
+
+        // D from the sidebar into the gap on the right of B: before B.
+        strip.controller.hoverTile(id("B/b1.wav"), 40)
+        verify(strip.controller.dropOnBackground(id("D")))
+        tryCompare(strip.groups, "count", 3)
+        compare(strip.groups.ids(), [id("C/c1.wav"), id("D/d1.wav"), id("B/b1.wav")])
+        tryCompare(strip.controller, "state", QueueDragController.Idle)
+    }
+}
