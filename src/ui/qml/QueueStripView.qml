@@ -47,22 +47,27 @@ DropArea {
     onPositionChanged: drag => drag.accept(controller.proposedAction())
     onDropped: drop => strip.finishDrop(drop, controller.dropOnBackground(drop.hasText ? drop.text : ""))
 
+    // The left 8 % of the strip fades out.
+    Rectangle {
+        id: fadeMask
+
+        anchors.fill: parent
+        visible: false
+        gradient: Gradient {
+            orientation: Gradient.Horizontal
+            GradientStop { position: 0; color: "transparent" }
+            GradientStop { position: 0.08; color: "white" }
+            GradientStop { position: 1; color: "white" }
+        }
+    }
+
     Item {
         id: fading
 
         anchors.fill: parent
         layer.enabled: true
         layer.effect: OpacityMask {
-            maskSource: Rectangle {
-                width: fading.width
-                height: fading.height
-                gradient: Gradient {
-                    orientation: Gradient.Horizontal
-                    GradientStop { position: 0; color: "transparent" }
-                    GradientStop { position: 0.08; color: "white" }
-                    GradientStop { position: 1; color: "white" }
-                }
-            }
+            maskSource: fadeMask
         }
 
         ListView {
@@ -76,7 +81,6 @@ DropArea {
             boundsBehavior: Flickable.StopAtBounds
             interactive: list.contentWidth > list.width
             model: groups
-            clip: true
 
             add: Transition {
                 NumberAnimation { property: "opacity"; from: 0; to: 1; duration: 250 }
