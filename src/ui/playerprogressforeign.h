@@ -2,6 +2,7 @@
 
 #include "app/playerprogress.h"
 
+#include <QQmlEngine>
 #include <QtQml/qqmlregistration.h>
 
 // The player's progress as a type the views may hold and hand on.

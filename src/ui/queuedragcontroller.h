@@ -1,11 +1,11 @@
 #pragma once
 
+#include "ui/queuestripmodel.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
 #include <QtQml/qqmlregistration.h>
-
-class QueueStripModel;
 
 // The queue strip's drag and drop, driven by its drop areas:
 //   idle           nothing dragged, no gap;
