@@ -151,6 +151,7 @@ Item {
                     Label {
                         id: title
 
+                        objectName: "titleLabel"
                         Layout.fillWidth: true
                         text: player.viewModel.currentTitle || "Unknown Title"
                         horizontalAlignment: Text.AlignHCenter
@@ -164,6 +165,7 @@ Item {
                     Label {
                         id: artist
 
+                        objectName: "artistLabel"
                         Layout.fillWidth: true
                         text: player.viewModel.currentArtist || "Unknown Artist"
                         horizontalAlignment: Text.AlignHCenter

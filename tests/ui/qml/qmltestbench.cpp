@@ -1,5 +1,7 @@
 #include "qmltestbench.h"
 
+#include "cache/atomicfilewriter.h"
+#include "cache/mediacachemanager.h"
 #include "library/filetypes.h"
 #include "ui/artworkimageprovider.h"
 
@@ -43,6 +45,9 @@ QByteArray silentWav() {
 QObject* QmlTestBench::newViewModel() {
     m_viewModel.reset();
     clearSettings();
+    // No queue stored by an earlier test comes back.
+    AtomicFileWriter::shared().waitForIdle();
+    QFile::remove(MediaCacheManager::shared().queueFilePath());
     m_viewModel = std::make_unique<MediaLibraryViewModel>();
     QQmlEngine::setObjectOwnership(m_viewModel.get(), QQmlEngine::CppOwnership);
     return m_viewModel.get();

@@ -52,19 +52,13 @@ TestCase {
 
     function test_theLoadedTrackFillsThePanel() {
         openLibrary()
+        compare(findChild(view, "titleLabel").text, "Unknown Title")
+        compare(findChild(view, "artistLabel").text, "Unknown Artist")
         verify(vm.playItemByID(id("A/a1.wav")))
-        tryVerify(() => view.informationLine.indexOf("a1.wav") === 0)
+        tryVerify(() => view.informationLine.indexOf("a1.wav \u2022 Unknown Artist") === 0)
+        compare(findChild(view, "titleLabel").text, "a1.wav")
         verify(findChild(view, "nextButton").enabled)
-        vm.currentTitle = ""
-        vm.currentArtist = ""
-        vm.currentYear = "1999"
-        vm.currentFileType = ""
-        vm.currentBitDepth = ""
-        vm.currentSampleRate = ""
-        vm.currentFilesize = ""
-        compare(view.informationLine, "1999")
-        vm.currentFileType = "WAV"
-        compare(view.informationLine, "1999 \u2022 WAV")
+        verify(findChild(view, "playPauseButton").enabled)
     }
 
     function test_dropsOfUnknownItemsChangeNothing() {
@@ -81,9 +75,10 @@ TestCase {
 
     function test_stripEditsTheQueue() {
         openLibrary()
-        verify(vm.playItemByID(id("A/a1.wav")))
-        for (const folder of ["B", "C"])
+        // Paused on A's first file, with B and C waiting.
+        for (const folder of ["A", "B", "C"])
             verify(vm.addToQueueByID(id(folder)))
+        vm.loadFile(testBench.item(id("A/a1.wav")), false)
         const strip = view.queueStrip
         tryCompare(strip.groups, "count", 2)
         compare(strip.groups.ids(), [id("B/b1.wav"), id("C/c1.wav")])
