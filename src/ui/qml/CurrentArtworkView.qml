@@ -31,7 +31,11 @@ Item {
 
     // A new picture goes to the layer behind and comes forward once loaded.
     function load() {
-        layers.itemAt(1 - artwork.front).source = artwork.sourceFor(artwork.serial)
+        const back = layers.itemAt(1 - artwork.front)
+        if (retire.target === back)
+            retire.stop()
+        back.opacity = 0
+        back.source = artwork.sourceFor(artwork.serial)
     }
 
     Connections {

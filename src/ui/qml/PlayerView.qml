@@ -44,13 +44,10 @@ Item {
             viewModel: player.viewModel
             isFramed: false
             pixelWidth: 256
-            visible: false
-        }
-
-        FastBlur {
-            anchors.fill: parent
-            source: backdrop
-            radius: 60
+            layer.enabled: true
+            layer.effect: FastBlur {
+                radius: 60
+            }
         }
 
         Rectangle {
@@ -67,7 +64,9 @@ Item {
         FileListView {
             visible: player.isTrackListVisible
             viewModel: player.viewModel
-            Layout.preferredWidth: 320
+            // 320 wide; in a narrow window it gives up width first, down to
+            // 160, so that the player keeps room for its controls.
+            Layout.preferredWidth: Math.min(320, Math.max(160, player.width - 320))
             Layout.fillHeight: true
         }
 
@@ -76,6 +75,7 @@ Item {
 
             Layout.fillWidth: true
             Layout.fillHeight: true
+            Layout.minimumWidth: 0
             spacing: 0
 
             // The artwork; a library item dropped on it plays at once.
