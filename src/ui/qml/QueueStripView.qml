@@ -162,21 +162,33 @@ DropArea {
                             height: 44
                             folderId: entry.folderId
                             name: entry.name
+                        }
 
+                        // A tile is dragged as its entry's address; the proxy
+                        // stays in place, only the system drag moves.
+                        MouseArea {
+                            id: tileArea
+
+                            anchors.fill: parent
+                            drag.target: dragProxy
+                            drag.threshold: 6
+                        }
+
+                        Item {
+                            id: dragProxy
+
+                            width: 1
+                            height: 1
+                            Drag.active: tileArea.drag.active
                             Drag.dragType: Drag.Automatic
                             Drag.supportedActions: Qt.MoveAction | Qt.CopyAction
                             Drag.mimeData: {"text/plain": entry.itemId}
-                            Drag.active: dragHandler.active
                             Drag.onDragStarted: controller.startDrag(entry.itemId)
                             Drag.onDragFinished: dropAction => {
+                                dragProxy.x = 0
+                                dragProxy.y = 0
                                 if (dropAction === Qt.IgnoreAction)
                                     controller.dragCancelled()
-                            }
-
-                            DragHandler {
-                                id: dragHandler
-
-                                target: null
                             }
                         }
 
