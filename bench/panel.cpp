@@ -59,12 +59,12 @@ bool makeLibrary(const QString& root) {
     for (int i = 0; i < folders.size(); ++i) {
         const QString folder = root + "/" + folders[i];
         QDir().mkpath(folder);
-        const QString tone = QStringLiteral("sine=frequency=%1:sample_rate=44100:duration=90")
-                                 .arg(220 + 110 * i);
+        const QString tone =
+            QStringLiteral("sine=frequency=%1:sample_rate=44100:duration=90").arg(220 + 110 * i);
         if (!run("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", tone, "-af",
-                            "volume='0.3+0.7*abs(sin(t*0.7))':eval=frame", "-ac", "2",
-                            "-metadata", "title=Track " + folders[i], "-metadata",
-                            "artist=Bench Ensemble", folder + "/01 Track.flac"}) ||
+                            "volume='0.3+0.7*abs(sin(t*0.7))':eval=frame", "-ac", "2", "-metadata",
+                            "title=Track " + folders[i], "-metadata", "artist=Bench Ensemble",
+                            folder + "/01 Track.flac"}) ||
             !run("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", pictures[i] + "=size=400x400",
                             "-frames:v", "1", folder + "/cover.jpg"}))
             return false;
@@ -163,8 +163,8 @@ int inside(const QString& program, const QString& work) {
     const double tick = double(sysconf(_SC_CLK_TCK));
     const double gui = double(guiAfter - guiBefore) / tick / seconds * 100;
     const double all = double(allAfter - allBefore) / tick / seconds * 100;
-    std::printf("GUI thread %.2f %% and whole process %.2f %% of one core over %.1f s\n", gui,
-                all, seconds);
+    std::printf("GUI thread %.2f %% and whole process %.2f %% of one core over %.1f s\n", gui, all,
+                seconds);
     std::printf("RESULT playing_gui_cpu_pct %.2f\n", gui);
     std::printf("RESULT playing_process_cpu_pct %.2f\n", all);
     return 0;
@@ -182,8 +182,7 @@ int main(int argc, char** argv) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove("DBUS_SESSION_BUS_ADDRESS");
         bus.setProcessEnvironment(env);
-        bus.start("dbus-run-session",
-                  {"--", QCoreApplication::applicationFilePath(), "--inside"});
+        bus.start("dbus-run-session", {"--", QCoreApplication::applicationFilePath(), "--inside"});
         bus.waitForFinished(-1);
         return bus.exitCode();
     }

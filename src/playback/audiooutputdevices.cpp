@@ -49,9 +49,9 @@ struct AudioOutputDevices::Connection {
         auto* connection = static_cast<Connection*>(self);
         if (pa_context_get_state(context) == PA_CONTEXT_READY) {
             pa_context_set_subscribe_callback(context, onEvent, self);
-            const auto mask = pa_subscription_mask_t(PA_SUBSCRIPTION_MASK_SINK |
-                                                     PA_SUBSCRIPTION_MASK_SINK_INPUT |
-                                                     PA_SUBSCRIPTION_MASK_SERVER);
+            const auto mask =
+                pa_subscription_mask_t(PA_SUBSCRIPTION_MASK_SINK | PA_SUBSCRIPTION_MASK_SINK_INPUT |
+                                       PA_SUBSCRIPTION_MASK_SERVER);
             if (pa_operation* operation = pa_context_subscribe(context, mask, nullptr, nullptr))
                 pa_operation_unref(operation);
             connection->refresh();

@@ -20,9 +20,8 @@ void OutputDeviceModel::rebuild() {
     case AudioOutput::Kind::Wav: {
         const QString spec = qEnvironmentVariable("TOLVANE_AUDIO_OUTPUT");
         const QString file = QFileInfo(spec.mid(4)).fileName();
-        rows.append({{"wav", file.isEmpty() ? tr("WAV File") : tr("WAV File: %1").arg(file)},
-                     true,
-                     false});
+        rows.append(
+            {{"wav", file.isEmpty() ? tr("WAV File") : tr("WAV File: %1").arg(file)}, true, false});
         break;
     }
     case AudioOutput::Kind::Device: {

@@ -26,12 +26,12 @@ public:
         env.insert("XDG_RUNTIME_DIR", run);
         m_server.setProcessEnvironment(env);
         m_server.setProcessChannelMode(QProcess::MergedChannels);
-        m_server.start("pulseaudio",
-                       {"--daemonize=no", "--exit-idle-time=-1", "-n",
-                        "--load=module-null-sink sink_name=first",
-                        "--load=module-null-sink sink_name=second",
-                        "--load=module-native-protocol-unix auth-anonymous=1 socket=" +
-                            m_dir.path() + "/native"});
+        m_server.start(
+            "pulseaudio",
+            {"--daemonize=no", "--exit-idle-time=-1", "-n",
+             "--load=module-null-sink sink_name=first", "--load=module-null-sink sink_name=second",
+             "--load=module-native-protocol-unix auth-anonymous=1 socket=" + m_dir.path() +
+                 "/native"});
         if (!m_server.waitForStarted())
             return false;
         qputenv("PULSE_SERVER", ("unix:" + m_dir.path() + "/native").toUtf8());
@@ -111,8 +111,8 @@ TEST_F(OutputSwitch, MovesPlaybackKeepingQueuePositionAndPlayer) {
             ASSERT_TRUE(PrivateSoundServer::pactl({"unload-module", line.split('\t')[0]}));
     }
     ASSERT_TRUE(waitUntil([&] { return devices.devices().size() == 2; }));
-    ASSERT_TRUE(waitUntil([&] { return !devices.currentDevice().isEmpty() &&
-                                       devices.currentDevice() != "second"; }));
+    ASSERT_TRUE(waitUntil(
+        [&] { return !devices.currentDevice().isEmpty() && devices.currentDevice() != "second"; }));
     EXPECT_EQ(vm->player(), player);
 
     vm.reset();

@@ -47,7 +47,7 @@ RowLayout {
         icon.width: 16
         icon.height: 16
         icon.color: Theme.primary
-        ToolTip.visible: outputButton.hovered
+        ToolTip.visible: outputButton.hovered && !outputMenu.visible
         ToolTip.delay: 600
         ToolTip.text: "Audio Output"
         onClicked: outputMenu.open()
