@@ -13,8 +13,10 @@ Item {
     readonly property bool hasWaveform: scrubber.samples.length > 0
     // The time the full width stands for: at least one second.
     readonly property real span: Math.max(scrubber.progress.duration, 1)
-    readonly property real playedWidth: Math.max(0, Math.min(scrubber.width,
-        scrubber.progress.currentTime / scrubber.span * scrubber.width))
+    // Whole pixels: the twenty time updates a second redraw the window only
+    // when the played part visibly grows.
+    readonly property real playedWidth: Math.round(Math.max(0, Math.min(scrubber.width,
+        scrubber.progress.currentTime / scrubber.span * scrubber.width)))
 
     implicitHeight: 30
 
