@@ -32,12 +32,11 @@ void AtomicFileWriter::write(const QString& path, Encoder encode, Completion don
         std::lock_guard lock(m_mutex);
         auto same = std::find_if(m_pending.begin(), m_pending.end(),
                                  [&](const Job& job) { return job.path == path; });
-        if (same != m_pending.end()) {
-            same->encode = std::move(encode);
-            same->done = std::move(done);
-        } else {
-            m_pending.push_back({path, std::move(encode), std::move(done)});
-        }
+        if (same == m_pending.end())
+            same = m_pending.insert(m_pending.end(), {path, {}, {}});
+        same->encode = std::move(encode);
+        if (done)
+            same->done.push_back(std::move(done));
     }
     m_wake.notify_one();
 }
@@ -82,8 +81,8 @@ void AtomicFileWriter::run() {
         const QByteArray bytes = job.encode(&error);
         if (error.isEmpty())
             error = writeAtomically(job.path, bytes);
-        if (job.done)
-            job.done(error);
+        for (const Completion& done : job.done)
+            done(error);
         {
             std::lock_guard lock(m_mutex);
             m_busy = false;

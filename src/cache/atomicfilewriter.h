@@ -7,14 +7,16 @@
 #include <functional>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 // Writes cache files from one background thread, in the order of the calls.
 //
 // Each file is written to a temporary file in the same directory and renamed
 // into place, so a reader sees the old or the new content, never a part.
 // A write still waiting for its turn is replaced by a newer write to the same
-// path (a burst of saves lands as its last value). The encoding runs on the
-// writer thread too, so callers capture values and return at once.
+// path (a burst of saves lands as its last value); the completions of both
+// run, each told the outcome of the write that happened. The encoding runs on
+// the writer thread too, so callers capture values and return at once.
 class AtomicFileWriter {
 public:
     // Produces the bytes to write, or an error text in `error`.
@@ -41,7 +43,8 @@ private:
     struct Job {
         QString path;
         Encoder encode;
-        Completion done;
+        // Of this write and of every write it replaced, in call order.
+        std::vector<Completion> done;
     };
     void run();
 
