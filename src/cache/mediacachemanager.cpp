@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <algorithm>
 
 MediaCacheManager& MediaCacheManager::shared() {
     static MediaCacheManager manager(defaultCacheDirectory());
@@ -21,8 +22,15 @@ QString MediaCacheManager::defaultCacheDirectory() {
 
 MediaCacheManager::MediaCacheManager(const QString& cacheDirectory)
     : m_cacheDirectory(cacheDirectory) {
-    m_artworkMemoryCache.setMaxCost(5000); // every entry costs 1: a count limit
+    m_artworkMemoryCache.setMaxCost(artworkMemoryLimitBytes);
     createSubdirectories();
+}
+
+void MediaCacheManager::putArtworkInMemory(const QString& key, const QImage& image) {
+    // Each entry costs at least an equal share of the budget, so the byte
+    // limit also keeps the count within artworkMemoryLimitCount.
+    constexpr qsizetype share = artworkMemoryLimitBytes / artworkMemoryLimitCount;
+    m_artworkMemoryCache.insert(key, new QImage(image), std::max(image.sizeInBytes(), share));
 }
 
 void MediaCacheManager::createSubdirectories() {
@@ -91,7 +99,8 @@ void MediaCacheManager::clearCache() {
     }
     for (const QString& name : subdirectoryNames) {
         if (!QDir().mkpath(subdirectory(name))) {
-            printLine(QStringLiteral("Error clearing cache: could not create ") + subdirectory(name));
+            printLine(QStringLiteral("Error clearing cache: could not create ") +
+                      subdirectory(name));
             return;
         }
     }

@@ -27,7 +27,13 @@ public:
     QString subdirectory(const QString& name) const;
     QString queueFilePath() const;
 
+    // Decoded artwork by key, bounded by the bytes of the decoded images and by
+    // their number; the least recently used entries go first.
+    static constexpr qsizetype artworkMemoryLimitBytes = qsizetype(256) * 1024 * 1024;
+    static constexpr int artworkMemoryLimitCount = 5000;
     QCache<QString, QImage>& artworkMemoryCache() { return m_artworkMemoryCache; }
+    // An image larger than the whole budget is not kept.
+    void putArtworkInMemory(const QString& key, const QImage& image);
 
     std::optional<std::pair<QList<MediaItem>, int>> loadQueue();
     // Captures the values and returns at once; the file is written in the background.

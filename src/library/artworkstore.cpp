@@ -53,7 +53,7 @@ QImage memoryCachedArtwork(MediaCacheManager& manager, const QUrl& url) {
 }
 
 void putInMemoryCache(MediaCacheManager& manager, const QImage& image, const QUrl& url) {
-    manager.artworkMemoryCache().insert(cacheKey(url), new QImage(image), 1);
+    manager.putArtworkInMemory(cacheKey(url), image);
 }
 
 QString artworkCacheFilePath(const MediaCacheManager& manager, const QUrl& url) {

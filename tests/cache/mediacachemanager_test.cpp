@@ -202,12 +202,21 @@ TEST_F(CacheManagerTest, ClearCacheFailureStopsAndSaysSo) {
     EXPECT_TRUE(lines[0].startsWith("Error clearing cache: ")) << lines[0].toStdString();
 }
 
-TEST_F(CacheManagerTest, ArtworkMemoryCacheHoldsAtMost5000Images) {
-    MediaCacheManager manager(root());
-    for (int i = 0; i < 5100; ++i)
-        manager.artworkMemoryCache().insert(QString::number(i), new QImage());
-    EXPECT_EQ(manager.artworkMemoryCache().count(), 5000);
-    EXPECT_TRUE(manager.artworkMemoryCache().contains("5099"));
+// Bounded by count and by decoded bytes; the newest entry always stays.
+TEST_F(CacheManagerTest, ArtworkMemoryCacheIsBoundedByCountAndBytes) {
+    const QImage cover(2000, 2000, QImage::Format_ARGB32); // 16 MB decoded, shared by the copies
+    struct Case {
+        QImage image;
+        int inserted;
+        int kept;
+    };
+    for (const Case& row : {Case{QImage(), 5100, 5000}, Case{cover, 100, 16}}) {
+        MediaCacheManager manager(root());
+        for (int i = 0; i < row.inserted; ++i)
+            manager.putArtworkInMemory(QString::number(i), row.image);
+        EXPECT_EQ(manager.artworkMemoryCache().count(), row.kept) << row.inserted;
+        EXPECT_TRUE(manager.artworkMemoryCache().contains(QString::number(row.inserted - 1)));
+    }
 }
 
 } // namespace
