@@ -2,6 +2,7 @@
 
 #include "app/console.h"
 #include "cache/atomicfilewriter.h"
+#include "cache/backgroundtask.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,9 +10,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStandardPaths>
+#include <utility>
 
 MetadataCacheManager& MetadataCacheManager::shared() {
-    static MetadataCacheManager manager(defaultFilePath());
+    static MetadataCacheManager manager(defaultFilePath(), Loading::InBackground);
     return manager;
 }
 
@@ -20,28 +22,59 @@ QString MetadataCacheManager::defaultFilePath() {
            QStringLiteral("/OrrisMediaPlayer/metadata_cache.json");
 }
 
-MetadataCacheManager::MetadataCacheManager(const QString& fileURL) : m_fileURL(fileURL) {
-    loadCache();
+MetadataCacheManager::MetadataCacheManager(const QString& fileURL, Loading loading)
+    : m_fileURL(fileURL) {
+    // Without an event loop to hand the result back the file is read at once.
+    if (loading == Loading::InBackground && QCoreApplication::instance())
+        loadCacheInBackground();
+    else
+        loadCache();
+}
+
+MetadataCacheManager::~MetadataCacheManager() {
+    *m_alive = false;
+}
+
+MetadataCacheManager::Loaded MetadataCacheManager::readFile(const QString& fileURL) {
+    const QString failed =
+        QStringLiteral("MetadataCacheManager: Failed to load cache (might be new): ");
+    QDir().mkpath(QFileInfo(fileURL).absolutePath()); // a failure shows when saving
+    QFile file(fileURL);
+    if (!file.open(QIODevice::ReadOnly))
+        return {std::nullopt, failed + file.errorString()};
+    QString error;
+    auto decoded = decode(file.readAll(), &error);
+    if (!decoded)
+        return {std::nullopt, failed + error};
+    const QString line =
+        QStringLiteral("MetadataCacheManager: Loaded %1 items from disk").arg(decoded->size());
+    return {std::move(decoded), line};
 }
 
 void MetadataCacheManager::loadCache() {
-    QDir().mkpath(QFileInfo(m_fileURL).absolutePath()); // a failure shows when saving
-    QFile file(m_fileURL);
-    if (!file.open(QIODevice::ReadOnly)) {
-        printLine(QStringLiteral("MetadataCacheManager: Failed to load cache (might be new): ") +
-                  file.errorString());
-        return;
+    finishLoading(readFile(m_fileURL));
+}
+
+void MetadataCacheManager::loadCacheInBackground() {
+    runInBackground(
+        QCoreApplication::instance(), [path = m_fileURL] { return readFile(path); },
+        [this, alive = m_alive](Loaded loaded) {
+            if (*alive)
+                finishLoading(std::move(loaded));
+        });
+}
+
+void MetadataCacheManager::finishLoading(Loaded loaded) {
+    printLine(loaded.line);
+    if (loaded.cache) {
+        // Records inserted while the file was read are newer than its own.
+        for (auto it = m_cache.cbegin(); it != m_cache.cend(); ++it)
+            loaded.cache->insert(it.key(), it.value());
+        m_cache = std::move(*loaded.cache);
     }
-    QString error;
-    auto decoded = decode(file.readAll(), &error);
-    if (!decoded) {
-        printLine(QStringLiteral("MetadataCacheManager: Failed to load cache (might be new): ") +
-                  error);
-        return;
-    }
-    m_cache = std::move(*decoded);
-    printLine(
-        QStringLiteral("MetadataCacheManager: Loaded %1 items from disk").arg(m_cache.size()));
+    m_loaded = true;
+    if (std::exchange(m_savePending, false))
+        saveCache();
 }
 
 std::optional<CachedMetadata> MetadataCacheManager::record(const QString& id) const {
@@ -56,6 +89,10 @@ void MetadataCacheManager::insert(const QString& id, const CachedMetadata& metad
 }
 
 void MetadataCacheManager::saveCache() {
+    if (!m_loaded) {
+        m_savePending = true; // written with the file's records once they are in
+        return;
+    }
     // The copy is taken here: the GUI thread goes on changing its own.
     AtomicFileWriter::shared().write(
         m_fileURL, [snapshot = m_cache](QString*) { return encode(snapshot); },

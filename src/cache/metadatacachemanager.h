@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QString>
+#include <memory>
 #include <optional>
 
 // The track information of every file shown so far, keyed by the file's id
@@ -12,9 +13,16 @@
 // written by the shared AtomicFileWriter, atomically and in call order.
 class MetadataCacheManager {
 public:
+    // Reads its file in the background (the first use is at start-up).
     static MetadataCacheManager& shared();
-    // Reads the file at once (see loadCache).
-    explicit MetadataCacheManager(const QString& fileURL);
+    enum class Loading { AtOnce, InBackground };
+    // AtOnce reads the file before returning. InBackground reads and decodes
+    // it on a worker thread: until it arrives the cache holds only what was
+    // inserted meanwhile (which wins over the file's records), and a save
+    // waits for it so that no record of the file is lost.
+    explicit MetadataCacheManager(const QString& fileURL, Loading loading = Loading::AtOnce);
+    ~MetadataCacheManager();
+    bool isLoaded() const { return m_loaded; }
 
     static QString defaultFilePath();
     const QString& fileURL() const { return m_fileURL; }
@@ -31,8 +39,19 @@ public:
                                                                 QString* error);
 
 private:
+    struct Loaded {
+        std::optional<QHash<QString, CachedMetadata>> cache;
+        QString line; // what to print about the load
+    };
+    static Loaded readFile(const QString& fileURL);
     void loadCache();
+    void loadCacheInBackground();
+    void finishLoading(Loaded loaded);
 
     QHash<QString, CachedMetadata> m_cache;
     QString m_fileURL;
+    bool m_loaded = false;
+    bool m_savePending = false;
+    // Lets a background read notice that this manager is gone (GUI thread).
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };

@@ -111,6 +111,32 @@ TEST_F(MetadataCache, AnEntryOfTheWrongShapeFailsTheWholeFile) {
     EXPECT_TRUE(lines[0].contains("file:///m/b.flac")) << lines[0].toStdString();
 }
 
+// Start-up does not wait for a large cache file: it is decoded on a worker
+// thread; records inserted meanwhile win, and an early save keeps the file's.
+TEST_F(MetadataCache, BackgroundLoadKeepsWhatArrivesMeanwhile) {
+    {
+        auto manager = make();
+        manager->insert("file:///m/a.flac", sample("A old"));
+        manager->insert("file:///m/b.flac", sample("B"));
+        manager->saveCache();
+        AtomicFileWriter::shared().waitForIdle();
+    }
+    std::unique_ptr<MetadataCacheManager> manager;
+    const QStringList lines = capturedLines([&] {
+        manager = std::make_unique<MetadataCacheManager>(
+            path(), MetadataCacheManager::Loading::InBackground);
+        EXPECT_FALSE(manager->isLoaded()) << "read on the calling thread";
+        manager->insert("file:///m/a.flac", sample("A new"));
+        manager->saveCache();
+        ASSERT_TRUE(waitUntil([&] { return manager->isLoaded(); }));
+        AtomicFileWriter::shared().waitForIdle();
+    });
+    EXPECT_EQ(lines, QStringList{"MetadataCacheManager: Loaded 2 items from disk"});
+    const auto saved = make()->cache();
+    EXPECT_EQ(saved.size(), 2) << "the early save dropped the file's records";
+    EXPECT_EQ(saved.value("file:///m/a.flac").title, "A new");
+}
+
 TEST_F(MetadataCache, SaveWritesTheDictionaryAsItWasAtTheCall) {
     auto manager = make();
     manager->insert("file:///m/a.flac", sample("A"));
