@@ -2,6 +2,7 @@
 #include "app/commandlinefolder.h"
 #include "app/medialibraryviewmodel.h"
 #include "app/quitonsignal.h"
+#include "app/singleinstance.h"
 #include "ui/appsettings.h"
 #include "ui/artworkimageprovider.h"
 
@@ -22,10 +23,18 @@ int main(int argc, char* argv[]) {
     QQuickStyle::setStyle(QStringLiteral("Fusion"));
     followDesktopColorScheme(app);
     quitOnTerminationSignals();
+    // A second start hands its folder to the running program and ends here,
+    // before it touches any settings or cache.
+    const QString folder = commandLineFolder(QCoreApplication::arguments());
+    SingleInstance instance(QDBusConnection::sessionBus());
+    if (const std::optional<int> exitCode = instance.claimOrHandOver(folder))
+        return *exitCode;
     AppSettings::resetForLaunch();
 
     MediaLibraryViewModel viewModel;
-    openCommandLineFolder(viewModel, QCoreApplication::arguments());
+    instance.setFolderHandler(
+        [&viewModel](const QString& path) { openFolderPath(viewModel, path); });
+    openFolderPath(viewModel, folder);
 
     QQmlApplicationEngine engine;
     engine.addImageProvider(QStringLiteral("artwork"),
