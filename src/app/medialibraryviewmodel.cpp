@@ -1,7 +1,9 @@
 #include "app/medialibraryviewmodel.h"
 
 #include "app/console.h"
+#include "app/usersettings.h"
 #include "cache/mediacachemanager.h"
+#include "cache/metadatacachemanager.h"
 #include "library/mediaitemtree.h"
 #include "playback/sleepmanager.h"
 
@@ -30,8 +32,11 @@ MediaLibraryViewModel::~MediaLibraryViewModel() {
 }
 
 void MediaLibraryViewModel::restoreStoredState() {
+    // The track metadata cache is read in the background from here on, so
+    // that it is in by the time the first file loads.
+    MetadataCacheManager::shared();
     // 2. The assignment writes the value back, so a first launch stores false.
-    setIsOLEDCareMode(QSettings().value(QStringLiteral("isOLEDCareMode"), false).toBool());
+    setIsOLEDCareMode(userSettings().value(QStringLiteral("isOLEDCareMode"), false).toBool());
 
     // 3. Each assignment stores the queue again.
     if (auto stored = MediaCacheManager::shared().loadQueue()) {
@@ -78,7 +83,7 @@ void MediaLibraryViewModel::setSelectedFolder(std::optional<MediaItem> folder) {
     if (m_selectedFolder) {
         setSelectedFolderID(m_selectedFolder->id());
         setFlattenedFiles(flattenAudioFiles(*m_selectedFolder));
-        QSettings().setValue(QStringLiteral("LastSelectedFolderPath"), m_selectedFolder->path());
+        userSettings().setValue(QStringLiteral("LastSelectedFolderPath"), m_selectedFolder->path());
     } else {
         setSelectedFolderID(std::nullopt);
         setFlattenedFiles({});
@@ -97,8 +102,16 @@ void MediaLibraryViewModel::setFlattenedFiles(QList<MediaItem> files) {
 }
 
 void MediaLibraryViewModel::setSelectedFile(std::optional<MediaItem> file) {
+    if (!file || !m_selectedFile || file->id() != m_selectedFile->id())
+        ++*m_selectionGeneration;
     m_selectedFile = std::move(file);
     emit selectedFileChanged();
+}
+
+std::function<bool()> MediaLibraryViewModel::selectionUnchanged() const {
+    return [counter = m_selectionGeneration, seen = m_selectionGeneration->load()] {
+        return counter->load() == seen;
+    };
 }
 
 void MediaLibraryViewModel::setSelectedFileID(std::optional<QString> id) {
@@ -124,6 +137,12 @@ void MediaLibraryViewModel::setPlayer(std::unique_ptr<QueuePlayer> player) {
     m_player = std::move(player);
     emit playerChanged();
     old.reset();
+    if (!m_player) {
+        // The old player's rate observer no longer reaches this object, so
+        // whatever its playing held is given back here.
+        m_autoPlayPending = false;
+        updateSleepPrevention();
+    }
 }
 
 void MediaLibraryViewModel::setCurrentTitle(std::optional<QString> text) {
@@ -201,7 +220,7 @@ void MediaLibraryViewModel::setIsFullscreenArtwork(bool on) {
 void MediaLibraryViewModel::setIsOLEDCareMode(bool on) {
     m_isOLEDCareMode = on;
     emit isOLEDCareModeChanged();
-    QSettings().setValue(QStringLiteral("isOLEDCareMode"), on);
+    userSettings().setValue(QStringLiteral("isOLEDCareMode"), on);
 }
 
 void MediaLibraryViewModel::setIsBuffering(bool buffering) {

@@ -187,6 +187,9 @@ private:
     bool isCurrentRoot(const QUrl& root) const;
     // Steps after a restored tree is in place: last folder, then last file.
     void restoreLastSelection();
+    // Installs the folder's cached tree, else a scan of it, both read off the
+    // GUI thread; a cached tree is then refreshed by a scan.
+    void loadFolderTree(const QUrl& root, bool restoreSelection);
     void stopPlayerForUnload();
     void folderDidChange(const QString& path);
     void releaseFolderAccess();
@@ -318,7 +321,11 @@ private:
     // medialibraryviewmodel_queue.cpp, medialibraryviewmodel_foldergroups.cpp).
     void observePlayer(QueuePlayer* player, PlayerItem* firstItem);
     void dropPlayerObservers();
-    void handleCurrentItemChange(QueuePlayer* sender);
+    // `url`: the item the player announced as current, none when it ran out.
+    void handleCurrentItemChange(QueuePlayer* sender, const std::optional<QUrl>& url);
+    // The playing player's current item cannot be read: moves on to the next
+    // entry of the play list, or pauses when there is none.
+    void skipFailedItem();
     void loadDuration(const MediaItem& item, bool autoPlay);
     void restartDownloadPoll(const QUrl& url);
     void stopDownloadPoll();
@@ -388,4 +395,12 @@ private:
     QMetaObject::Connection m_durationObserver;
     static inline const QString bookmarkKey = QStringLiteral("SyncedFolderBookmark");
     PlayerFactory m_playerFactory;
+    // Background work for the selected file asks this when its turn comes:
+    // false once another file (or none) has been selected since the call.
+    std::function<bool()> selectionUnchanged() const;
+    std::shared_ptr<std::atomic<quint64>> m_selectionGeneration =
+        std::make_shared<std::atomic<quint64>>(0);
+    // The load asked to play once its duration is known and nothing has
+    // paused or played it since.
+    bool m_autoPlayPending = false;
 };

@@ -1,8 +1,8 @@
 #include "app/console.h"
 #include "app/medialibraryviewmodel.h"
+#include "app/usersettings.h"
 #include "cache/mediacachemanager.h"
 #include "library/foldergrant.h"
-#include "library/librarystructurecache.h"
 #include "library/mediaitemtree.h"
 
 #include <QFile>
@@ -15,7 +15,7 @@ const QString kLastSelectedFilePath = QStringLiteral("LastSelectedFilePath");
 
 // A stored path, when the key holds a string.
 std::optional<QString> storedPath(const QString& key) {
-    const QVariant value = QSettings().value(key);
+    const QVariant value = userSettings().value(key);
     if (value.typeId() != QMetaType::QString)
         return std::nullopt;
     return value.toString();
@@ -45,11 +45,11 @@ void MediaLibraryViewModel::saveBookmark(const QUrl& folder) {
         printLine(QStringLiteral("Failed to save bookmark: ") + error);
         return;
     }
-    QSettings().setValue(bookmarkKey, grant->toBytes());
+    userSettings().setValue(bookmarkKey, grant->toBytes());
 }
 
 void MediaLibraryViewModel::restoreLastFolder() {
-    const QVariant data = QSettings().value(bookmarkKey);
+    const QVariant data = userSettings().value(bookmarkKey);
     if (!data.isValid())
         return;
     QString error;
@@ -73,26 +73,12 @@ void MediaLibraryViewModel::restoreLastFolder() {
             this, [this] { setShowPermissionAlert(true); }, Qt::QueuedConnection);
     }
 
-    // The cached tree comes at once and a fresh scan follows in the
-    // background; without a cache the scan runs in the background too, so a
-    // large library never freezes the start-up.
-    const QString cacheFile = LibraryStructureCache::filePath(root);
-    if (std::optional<MediaItem> cached = LibraryStructureCache::load(cacheFile)) {
-        setRootFolder(std::move(cached));
-        setIsLoading(false);
-        restoreLastSelection();
-        refreshLibrary();
-        return;
-    }
+    // The cached tree is decoded in the background, or else the folder is
+    // scanned there, so a large library never freezes the start-up; the last
+    // selection comes back once the tree is in place (and a cached tree is
+    // then refreshed by a scan).
     setIsLoading(true);
-    scanInBackground(root, [this, root, cacheFile](MediaItem tree) {
-        if (!isCurrentRoot(root))
-            return;
-        LibraryStructureCache::store(cacheFile, tree);
-        setRootFolder(std::move(tree));
-        setIsLoading(false);
-        restoreLastSelection();
-    });
+    loadFolderTree(root, true);
 }
 
 void MediaLibraryViewModel::restoreLastSelection() {
@@ -134,7 +120,7 @@ void MediaLibraryViewModel::unloadFolder() {
     setCurrentArtist(std::nullopt);
     setCurrentArtwork(QImage());
     releaseFolderAccess();
-    QSettings settings;
+    QSettings& settings = userSettings();
     settings.remove(bookmarkKey);
     settings.remove(kLastSelectedFolderPath);
     settings.remove(kLastSelectedFilePath);

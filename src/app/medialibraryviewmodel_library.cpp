@@ -67,7 +67,10 @@ void MediaLibraryViewModel::openFolder(const QUrl& folder) {
     FolderGrant::startAccessing(root);
     m_currentRootURL = root;
     startMonitoring(root);
+    loadFolderTree(root, false);
+}
 
+void MediaLibraryViewModel::loadFolderTree(const QUrl& root, bool restoreSelection) {
     // The cache file is read off the GUI thread too: a large tree takes a
     // while to decode and the window must stay responsive.
     const QString cacheFile = LibraryStructureCache::filePath(root);
@@ -82,7 +85,7 @@ void MediaLibraryViewModel::openFolder(const QUrl& folder) {
                 return Opened{std::move(*cached), true};
             return Opened{scanDirectory(root, cancelled), false};
         },
-        [this, root, cacheFile](Opened opened) {
+        [this, root, cacheFile, restoreSelection](Opened opened) {
             if (!isCurrentRoot(root))
                 return;
             if (!opened.isCached)
@@ -90,6 +93,8 @@ void MediaLibraryViewModel::openFolder(const QUrl& folder) {
             const BackgroundRelease previous(m_rootFolder);
             setRootFolder(std::move(opened.tree));
             setIsLoading(false);
+            if (restoreSelection)
+                restoreLastSelection();
             if (opened.isCached)
                 refreshLibrary();
         });

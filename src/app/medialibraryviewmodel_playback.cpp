@@ -2,6 +2,7 @@
 #include "app/appnotifications.h"
 #include "app/console.h"
 #include "app/medialibraryviewmodel.h"
+#include "app/usersettings.h"
 #include "library/filetypes.h"
 #include "library/mediaitemtree.h"
 #include "playback/durationloader.h"
@@ -9,6 +10,7 @@
 
 #include <QSettings>
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -45,7 +47,17 @@ void MediaLibraryViewModel::setPlayerFactory(PlayerFactory factory) {
 }
 
 PlayerItem* MediaLibraryViewModel::makePlayerItem(const QUrl& url) {
-    return new PlayerItem(url);
+    auto* item = new PlayerItem(url);
+    // An item may fail long before it plays (it is opened ahead); it is
+    // skipped once it is the current item of the playing player.
+    connect(
+        item, &PlayerItem::statusChanged, this,
+        [this](PlayerItem::Status status) {
+            if (status == PlayerItem::Status::Failed)
+                skipFailedItem();
+        },
+        Qt::QueuedConnection);
+    return item;
 }
 
 void MediaLibraryViewModel::loadFile(const MediaItem& item, bool autoPlay) {
@@ -62,7 +74,7 @@ void MediaLibraryViewModel::loadFile(const MediaItem& item, bool autoPlay) {
     if (!m_selectedFile || m_selectedFile->id() != file.id()) {
         setSelectedFile(file);
         setSelectedFileID(file.id());
-        QSettings().setValue(lastSelectedFileKey, file.path());
+        userSettings().setValue(lastSelectedFileKey, file.path());
     }
     selectContainingFolder(file);
     removeTimeObserver();
@@ -100,6 +112,7 @@ void MediaLibraryViewModel::loadFile(const MediaItem& item, bool autoPlay) {
         qDeleteAll(items);
     setPlayer(std::move(player));
 
+    m_autoPlayPending = autoPlay;
     loadDuration(file, autoPlay);
     addTimeObserver();
     observePlayer(m_player.get(), m_player ? firstItem : nullptr);
@@ -111,21 +124,25 @@ void MediaLibraryViewModel::loadFile(const MediaItem& item, bool autoPlay) {
 
 void MediaLibraryViewModel::loadDuration(const MediaItem& item, bool autoPlay) {
     const QString id = item.id();
-    loadAssetDurationAsync(item.url(), this, [this, id, autoPlay](const AssetDuration& result) {
+    // A pause the user pressed while the duration loaded wins over the auto-play.
+    auto autoPlayNow = [this, autoPlay] {
+        const bool play = autoPlay && m_autoPlayPending;
+        m_autoPlayPending = false;
+        if (play && m_player)
+            m_player->play();
+        return play;
+    };
+    loadAssetDurationAsync(item.url(), this, [this, id, autoPlayNow](const AssetDuration& result) {
         if (!result.ok()) {
             printLine(QStringLiteral("Failed to load duration: ") + result.error);
-            if (autoPlay && m_player)
-                m_player->play();
+            autoPlayNow();
             return;
         }
         if (!m_selectedFile || m_selectedFile->id() != id)
             return; // the user has moved on to another file
         m_progress->setDuration(result.seconds);
-        if (autoPlay) {
-            if (m_player)
-                m_player->play();
+        if (autoPlayNow())
             printLine(QStringLiteral("Player initialized and play called (duration loaded)"));
-        }
     });
 }
 
@@ -142,12 +159,22 @@ void MediaLibraryViewModel::observePlayer(QueuePlayer* player, PlayerItem* first
         };
     };
     const auto queued = Qt::QueuedConnection;
+    // The item is taken as the signal names it: by the time the handler runs
+    // a short track may have ended and the player moved on.
     m_itemObserver = connect(
         player, &QueuePlayer::currentItemChanged, this,
-        [this, watched] { handleCurrentItemChange(watched); }, queued);
+        [this, watched](PlayerItem* item) {
+            std::optional<QUrl> url;
+            if (item)
+                url = item->url();
+            QMetaObject::invokeMethod(
+                this, [this, watched, url] { handleCurrentItemChange(watched, url); }, queued);
+        },
+        Qt::DirectConnection);
     m_rateObserver = connect(player, &QueuePlayer::rateChanged, this, whileCurrent([this] {
                                  updateNowPlayingInfo();
                                  updateSleepPrevention();
+                                 skipFailedItem();
                              }),
                              queued);
     m_statusObserver = connect(player, &QueuePlayer::timeControlStatusChanged, this,
@@ -195,23 +222,24 @@ void MediaLibraryViewModel::dropPlayerObservers() {
     }
 }
 
-void MediaLibraryViewModel::handleCurrentItemChange(QueuePlayer* sender) {
+void MediaLibraryViewModel::handleCurrentItemChange(QueuePlayer* sender,
+                                                    const std::optional<QUrl>& url) {
     if (!sender || sender != m_player.get())
         return;
-    const PlayerItem* current = m_player->currentItem();
-    if (!current)
+    if (!url)
         return; // the last item ended: selection and index stay on it
-    const QUrl url = current->url();
-    for (const MediaItem& entry : playList()) {
-        if (entry.url() == url) {
-            handleTrackChange(MediaItem(entry));
-            return;
+    std::optional<MediaItem> entry;
+    for (const MediaItem& candidate : playList()) {
+        if (candidate.url() == *url) {
+            entry = candidate;
+            break;
         }
     }
-    if (!m_rootFolder)
-        return;
-    if (const std::optional<MediaItem> found = findItemByPath({*m_rootFolder}, url))
-        handleTrackChange(*found);
+    if (!entry && m_rootFolder)
+        entry = findItemByPath({*m_rootFolder}, *url);
+    if (entry)
+        handleTrackChange(*entry);
+    skipFailedItem();
 }
 
 void MediaLibraryViewModel::handleTrackChange(const MediaItem& item) {
@@ -219,7 +247,7 @@ void MediaLibraryViewModel::handleTrackChange(const MediaItem& item) {
     printLine(QStringLiteral("Gapless transition to: ") + file.name());
     setSelectedFile(file);
     setSelectedFileID(file.id());
-    QSettings().setValue(lastSelectedFileKey, file.path());
+    userSettings().setValue(lastSelectedFileKey, file.path());
     selectContainingFolder(file);
 
     setCurrentTitle(file.name());
@@ -232,6 +260,8 @@ void MediaLibraryViewModel::handleTrackChange(const MediaItem& item) {
     loadAssetDurationAsync(file.url(), this, [this](const AssetDuration& result) {
         if (result.ok())
             m_progress->setDuration(result.seconds);
+        else // a file that cannot play says why, as a load does
+            printLine(QStringLiteral("Failed to load duration: ") + result.error);
     });
 
     // The queue position follows the player; the next entry normally is the one.
@@ -252,9 +282,14 @@ void MediaLibraryViewModel::handleTrackChange(const MediaItem& item) {
     if (next >= 0 && next < m_playbackQueue.size()) {
         const MediaItem following = m_playbackQueue[next];
         PlayerItem* playerItem = makePlayerItem(following.url());
-        if (m_player && m_player->items().size() == 1 && m_player->canInsert(playerItem)) {
+        // No items left: the track was so short that the player played past
+        // it before this ran; the following one then starts at once.
+        const qsizetype held = m_player ? m_player->items().size() : -1;
+        if ((held == 1 || held == 0) && m_player->canInsert(playerItem)) {
             m_player->insert(playerItem);
             printLine(QStringLiteral("Enqueued subsequent track: ") + following.name());
+            if (held == 0)
+                m_player->play();
         } else {
             delete playerItem;
         }
@@ -296,11 +331,43 @@ void MediaLibraryViewModel::updateBufferingState() {
 void MediaLibraryViewModel::togglePlayPause() {
     if (!m_player)
         return;
-    if (m_player->timeControlStatus() == QueuePlayer::TimeControlStatus::Playing)
+    // A track about to start by itself counts as playing: the press pauses it.
+    if (m_player->timeControlStatus() == QueuePlayer::TimeControlStatus::Playing ||
+        m_autoPlayPending) {
+        m_autoPlayPending = false;
         m_player->pause();
-    else
+    } else {
         m_player->play();
+    }
     updateNowPlayingInfo();
+}
+
+void MediaLibraryViewModel::skipFailedItem() {
+    if (!m_player || m_player->rate() <= 0)
+        return;
+    const PlayerItem* current = m_player->currentItem();
+    if (!current || current->status() != PlayerItem::Status::Failed)
+        return;
+    const QList<MediaItem>& list = playList();
+    qsizetype position = -1;
+    if (m_selectedFile && m_selectedFile->url() == current->url()) {
+        position = playListPosition(list, m_currentQueueIndex, m_selectedFile->id());
+    } else {
+        const auto found = std::find_if(list.cbegin(), list.cend(), [&](const MediaItem& entry) {
+            return entry.url() == current->url();
+        });
+        position = found != list.cend() ? found - list.cbegin() : -1;
+    }
+    if (position < 0 || position + 1 >= list.size()) {
+        // Nothing left to play: the player stops, releasing sleep prevention.
+        m_player->pause();
+        return;
+    }
+    // The next entry is tried as the next-track command would; if it fails
+    // too, this runs again for it.
+    const MediaItem next = list[position + 1];
+    setCurrentQueueIndex(static_cast<int>(position + 1));
+    loadFile(next, true);
 }
 
 void MediaLibraryViewModel::selectContainingFolder(const MediaItem& item) {

@@ -54,6 +54,7 @@ RemoteCommands MediaLibraryViewModel::remoteCommandHandlers() {
     };
     commands.pause = [later] {
         later([](MediaLibraryViewModel& vm) {
+            vm.m_autoPlayPending = false; // also a track about to start by itself
             if (vm.player())
                 vm.player()->pause();
         });

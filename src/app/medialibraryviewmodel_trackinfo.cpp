@@ -103,14 +103,19 @@ void MediaLibraryViewModel::loadTrackInfo(const MediaItem& item) {
 
     runInBackground(
         this,
-        [request, recordFile] {
+        [request, recordFile, current = selectionUnchanged()]() -> std::optional<TrackInfoResult> {
+            if (!current())
+                return std::nullopt; // the user has moved on before its turn came
             TrackInfoResult result = readTrackInfo(request);
             // Written whatever is selected by then.
             if (!result.failed)
                 AtomicFileWriter::shared().write(recordFile, result.info.toJson());
             return result;
         },
-        [this, id = item.id(), fileUrl, folderUrl](TrackInfoResult result) {
+        [this, id = item.id(), fileUrl, folderUrl](std::optional<TrackInfoResult> read) {
+            if (!read)
+                return;
+            TrackInfoResult& result = *read;
             const bool stillSelected = m_selectedFile && m_selectedFile->id() == id;
             if (result.failed) {
                 if (stillSelected)

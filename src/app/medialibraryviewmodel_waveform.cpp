@@ -16,7 +16,11 @@ void MediaLibraryViewModel::loadWaveform(const MediaItem& item) {
     setWaveformSamples({});
     runInBackground(
         this,
-        [url, cacheFile] {
+        [url, cacheFile, current = selectionUnchanged()]() -> std::optional<QList<float>> {
+            // A file already left behind is not decoded at all: rapid clicks
+            // would otherwise fill the pool with long decodes.
+            if (!current())
+                return std::nullopt;
             std::optional<QList<float>> values = generateWaveform(url);
             // Kept even when another file is selected by the time it is ready.
             if (values)

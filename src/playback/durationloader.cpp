@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QPointer>
+#include <QThread>
 #include <QThreadPool>
 
 extern "C" {
@@ -11,6 +12,7 @@ extern "C" {
 #include <libavutil/error.h>
 }
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -82,14 +84,30 @@ AssetDuration loadAssetDuration(const QUrl& url, const std::atomic<bool>* cancel
     return {seconds, {}};
 }
 
+// The start of playback waits for the duration, so its loads have threads of
+// their own and never queue behind waveforms, scans or tag reads on the
+// global pool.
+static QThreadPool& durationPool() {
+    static QThreadPool pool;
+    static const bool sized = [] {
+        pool.setMaxThreadCount(std::max(4, QThread::idealThreadCount()));
+        return true;
+    }();
+    Q_UNUSED(sized)
+    return pool;
+}
+
 void loadAssetDurationAsync(const QUrl& url, QObject* context,
                             std::function<void(const AssetDuration&)> done) {
     const QPointer<QObject> guard(context);
-    QThreadPool::globalInstance()->start([url, guard, done = std::move(done)] {
+    durationPool().start([url, guard, done = std::move(done)] {
         const AssetDuration result = loadAssetDuration(url);
+        QCoreApplication* application = QCoreApplication::instance();
+        if (!application)
+            return; // the program is ending; nobody waits for it
         // The guard is only read on the GUI thread, where the context lives and dies.
         QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
+            application,
             [guard, done, result] {
                 if (guard)
                     done(result);

@@ -19,8 +19,8 @@ struct AssetDuration {
 // Blocks while the file is opened and probed; ends early, with an error, once
 // `cancel` is set (also inside a blocked read).
 AssetDuration loadAssetDuration(const QUrl& url, const std::atomic<bool>* cancel = nullptr);
-// The same on the global thread pool. `done` runs on the GUI thread on a later
-// turn of the event loop, never inside this call, and not at all once
-// `context` is gone.
+// The same on a thread pool of its own (never behind other background work).
+// `done` runs on the GUI thread on a later turn of the event loop, never
+// inside this call, and not at all once `context` is gone.
 void loadAssetDurationAsync(const QUrl& url, QObject* context,
                             std::function<void(const AssetDuration&)> done);

@@ -412,6 +412,26 @@ TEST_F(SystemIntegration, TearingDownTheViewModelAllowsSleep) {
     EXPECT_EQ(lines.count(systemLine) + lines.count(displayLine), 0);
 }
 
+// Unloading or rescanning the folder takes the player away while it plays;
+// its rate observer no longer reaches the view model, yet sleep is allowed.
+TEST_F(SystemIntegration, PlayerTakenAwayWhilePlayingAllowsSleep) {
+    for (const bool rescan : {false, true}) {
+        capturedLines([&] {
+            vm->openFolder(QUrl::fromLocalFile(library->path("")));
+            ASSERT_TRUE(waitUntil([&] { return vm->rootFolder() && !vm->isLoading(); }));
+            vm->loadFile(library->file("f1"), true);
+            ASSERT_TRUE(waitUntil([&] { return held == 1; }));
+            if (rescan)
+                vm->rescanFolder();
+            else
+                vm->unloadFolder();
+            settle();
+        });
+        EXPECT_EQ(held, 0) << (rescan ? "rescan" : "unload");
+        EXPECT_EQ(SleepManager::shared().currentMode(), SleepMode::none);
+    }
+}
+
 TEST_F(SystemIntegration, OverDBusOneInhibitionIsHeldAtATime) {
     systemtest::PrivateBus bus;
     ASSERT_TRUE(bus.isRunning());

@@ -1,9 +1,13 @@
 // The playback rules on the engine itself, playing to the null output.
 #include "app/appnotifications.h"
+#include "playback/mprisservice.h"
+#include "playback/sleepmanager.h"
+#include "support/mediafixtures.h"
 #include "support/testsupport.h"
 #include "vm_fixture.h"
 
 #include <QFile>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 
 using namespace testsupport;
@@ -154,6 +158,88 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) {
         return QString(info.param.name).section('.', 0, 0).remove('-').toStdString();
     });
+
+// Playing a folder whose second file cannot be read: the player skips it
+// and goes on with the third, or stops (allowing sleep) when nothing follows.
+struct SkipCase {
+    const char* name;
+    std::optional<QByteArray> second; // none: the file is missing
+    bool hasThird;
+};
+
+class EngineSkipsUnreadable : public EnginePlayback,
+                              public ::testing::WithParamInterface<SkipCase> {
+protected:
+    void TearDown() override {
+        EnginePlayback::TearDown();
+        SleepManager::shared().allowSleep();
+        SleepManager::shared().setActivityStarter({});
+    }
+};
+
+TEST_P(EngineSkipsUnreadable, FailedItemIsSkipped) {
+    const SkipCase row = GetParam();
+    int held = 0;
+    SleepManager::shared().setActivityStarter([&held](SleepMode) {
+        ++held;
+        return [&held] { --held; };
+    });
+    const AudioFixture shortTrack{0.3, rate};
+    ASSERT_TRUE(makeAudioFile(library->path("Z/01.flac"), shortTrack));
+    if (row.second)
+        writeFile(library->path("Z/02.flac"), *row.second);
+    QList<MediaItem> files;
+    for (const char* name : {"01", "02", "03"})
+        files << MediaItem::audioFile(library->path(QString("Z/%1.flac").arg(name)));
+    if (row.hasThird)
+        ASSERT_TRUE(makeAudioFile(files[2].path(), shortTrack));
+    else
+        files.removeLast();
+
+    const QStringList lines = capturedLines([&] {
+        vm->playFolder(MediaItem::folder(library->path("Z"), files));
+        if (row.hasThird) {
+            ASSERT_TRUE(waitUntil([&] {
+                return vm->currentQueueIndex() == 2 && currentItem() &&
+                       vm->player()->timeControlStatus() == QueuePlayer::TimeControlStatus::Playing;
+            }));
+        } else {
+            ASSERT_TRUE(waitUntil(
+                [&] { return vm->currentQueueIndex() == 1 && vm->player()->rate() == 0; }));
+        }
+        settle();
+    });
+    const auto& record = vm->nowPlayingService()->nowPlaying();
+    ASSERT_TRUE(record.has_value());
+    if (row.hasThird) {
+        // The failure line of the skipped file (its duration was asked for first).
+        EXPECT_EQ(lines.filter("Failed to load duration: ").size(), 1)
+            << lines.join('\n').toStdString();
+        EXPECT_EQ(vm->selectedFileID(), files[2].id());
+        EXPECT_EQ(record->url, files[2].url());
+        EXPECT_EQ(vm->nowPlayingService()->state(), NowPlayingState::Playing);
+        EXPECT_EQ(held, 1);
+    } else {
+        EXPECT_EQ(record->url, files[1].url());
+        EXPECT_EQ(vm->nowPlayingService()->state(), NowPlayingState::Paused);
+        EXPECT_EQ(held, 0) << "sleep stays prevented while nothing can play";
+    }
+}
+
+QByteArray randomBytes(int count) {
+    QByteArray bytes(count, Qt::Uninitialized);
+    QRandomGenerator generator(13);
+    for (char& byte : bytes)
+        byte = char(generator.bounded(256));
+    return bytes;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, EngineSkipsUnreadable,
+                         ::testing::Values(SkipCase{"random", randomBytes(20000), true},
+                                           SkipCase{"empty", QByteArray(), true},
+                                           SkipCase{"missing", std::nullopt, true},
+                                           SkipCase{"nothingAfter", randomBytes(20000), false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(EnginePlayback, MissingFileFailsAndCountsAsDownloading) {
     capturedLines([&] {

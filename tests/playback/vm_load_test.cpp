@@ -1,12 +1,21 @@
 // Loading a file into a new player: the printed lines, the state it sets and
 // the player it builds, on the fake player.
+#include "cache/atomicfilewriter.h"
+#include "cache/cachekey.h"
+#include "cache/mediacachemanager.h"
+#include "playback/mprisservice.h"
 #include "support/testsupport.h"
 #include "vm_fixture.h"
 
+#include <QDir>
+#include <QFile>
 #include <QPointer>
+#include <QSemaphore>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QThread>
+#include <QThreadPool>
+#include <sys/stat.h>
 
 using namespace testsupport;
 using namespace vmtest;
@@ -144,6 +153,93 @@ TEST_F(LoadFile, DurationArrivingAfterTheUserMovedOnIsDropped) {
     });
     EXPECT_EQ(vm->progress()->duration(), 3.0);
     EXPECT_EQ(fake()->playCalls, 0) << "the first load's auto-play must not start the second";
+}
+
+// Occupies every thread of the global pool, as long waveform decodes and
+// scans do, until released.
+class BusyGlobalPool {
+public:
+    BusyGlobalPool() {
+        QThreadPool* pool = QThreadPool::globalInstance();
+        for (int i = 0; i < pool->maxThreadCount(); ++i) {
+            pool->start([this] {
+                m_started.release();
+                m_release.acquire();
+            });
+        }
+        m_started.acquire(pool->maxThreadCount());
+    }
+    ~BusyGlobalPool() { release(); }
+    void release() {
+        m_release.release(QThreadPool::globalInstance()->maxThreadCount() - m_released);
+        m_released = QThreadPool::globalInstance()->maxThreadCount();
+    }
+
+private:
+    QSemaphore m_started;
+    QSemaphore m_release;
+    int m_released = 0;
+};
+
+// Rapid clicks: the duration that starts playback never waits behind
+// background work, and the work of files already left is skipped.
+TEST_F(LoadFile, ClicksDoNotWaitBehindBackgroundWorkAndLeftFilesAreSkipped) {
+    makeViewModel();
+    BusyGlobalPool busy;
+    capturedLines([&] {
+        for (const char* name : {"f1", "f2", "f3"})
+            vm->loadFile(library->file(name), true);
+        EXPECT_TRUE(waitUntil([&] { return fake()->playCalls == 1; }))
+            << "the duration queued behind the busy pool";
+        busy.release();
+        ASSERT_TRUE(
+            waitUntil([&] { return !vm->waveformSamples().isEmpty() && !vm->isLoading(); }));
+        QThreadPool::globalInstance()->waitForDone();
+        settle();
+        AtomicFileWriter::shared().waitForIdle();
+    });
+    const QString f3 = cacheKey(library->file("f3").url()) + ".json";
+    for (const char* folder : {"Waveforms", "Metadata"}) {
+        EXPECT_EQ(QDir(MediaCacheManager::shared().subdirectory(folder)).entryList(QDir::Files),
+                  QStringList{f3})
+            << folder;
+    }
+}
+
+// A pause pressed while the duration loads wins over the auto-play.
+TEST_F(LoadFile, PauseBeforeTheAutoPlayWins) {
+    makeViewModel();
+    for (const bool remote : {false, true}) {
+        capturedLines([&] {
+            vm->loadFile(library->file(remote ? "f2" : "f1"), true);
+            if (remote)
+                vm->nowPlayingService()->commands().pause();
+            else
+                vm->togglePlayPause();
+            ASSERT_TRUE(waitUntil([&] { return vm->progress()->duration() > 0; }));
+            settle();
+        });
+        EXPECT_EQ(fake()->rate(), 0.0f) << (remote ? "media key" : "play/pause");
+    }
+}
+
+// Settings reach the disk once per burst of changes, from the event loop,
+// not (with an fsync) at each change on the way through a load.
+TEST_F(LoadFile, SettingsAreWrittenOncePerBurstFromTheEventLoop) {
+    makeViewModel();
+    settle();
+    const QString file = QSettings().fileName();
+    auto inode = [&] {
+        struct stat info {};
+        return ::stat(QFile::encodeName(file).constData(), &info) == 0 ? info.st_ino : ino_t(0);
+    };
+    const ino_t before = inode();
+    capturedLines([&] {
+        for (const char* name : {"f1", "g1", "h1"})
+            vm->loadFile(library->file(name), false);
+    });
+    EXPECT_EQ(inode(), before) << "the settings file was rewritten during the loads";
+    EXPECT_TRUE(waitUntil([&] { return readFile(file).contains("h1.wav"); }));
 }
 
 TEST_F(LoadFile, ANewLoadDiscardsThePreviousPlayerAndItsObservers) {

@@ -46,6 +46,25 @@ TEST_F(TrackChange, AdvanceMovesIndexAppendsFollowingItemAndNotifiesOnce) {
     EXPECT_EQ(stored->index, 3);
 }
 
+// A track shorter than the turn of the GUI thread (under 100 ms) has ended
+// before its change is handled: the handler follows the item the player
+// announced, and the player, which ran out, goes on with the next entry.
+TEST_F(TrackChange, ShortTrackEndedBeforeItsChangeWasHandledStillMovesTheQueueOn) {
+    makeViewModel();
+    startWithQueue({"f1", "f2", "f3", "g1"}, 0);
+    capturedLines([&] { vm->loadFile(library->file("f1"), true); });
+    const QStringList lines = capturedLines([&] {
+        fake()->advance(); // f1 ends: f2 plays...
+        fake()->advance(); // ...and ends too, all before the handlers run
+        settle();
+    });
+    EXPECT_TRUE(lines.contains("Gapless transition to: f2.wav"));
+    EXPECT_EQ(vm->currentQueueIndex(), 2);
+    EXPECT_EQ(vm->selectedFileID(), library->file("f3").id());
+    EXPECT_EQ(names(fake()->items()), QStringList({"f3", "g1"}));
+    EXPECT_GT(fake()->rate(), 0.0f);
+}
+
 TEST_F(TrackChange, AdvanceToTheLastEntryAppendsNothing) {
     makeViewModel();
     QSignalSpy notified(&AppNotifications::shared(), &AppNotifications::playerTrackChanged);
