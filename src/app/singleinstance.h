@@ -31,6 +31,7 @@ public:
         m_folderHandler = std::move(handler);
     }
 
+public slots:
     // Called over the bus by a later instance: opens the folder (if any) and
     // brings the window forward.
     Q_SCRIPTABLE void Open(const QString& folder);

@@ -148,7 +148,9 @@ TEST_F(TrackInfo, AnUnknownFileClearsTheTechnicalLineButNotTheNames) {
     EXPECT_EQ(record->bitDepth, "16bit");
 }
 
-TEST_F(TrackInfo, AResultForAFileNoLongerSelectedIsDropped) {
+// Rapid clicks: the read of a file the user has already left is skipped
+// when its turn comes, so it neither shows nor keeps anything.
+TEST_F(TrackInfo, AReadForAFileNoLongerSelectedIsSkipped) {
     AudioFixture fixture;
     fixture.tags = {{"title", "Old"}, {"artist", "Old artist"}, {"date", "1960"}};
     ASSERT_TRUE(makeImageFile(path("cover.png")));
@@ -164,11 +166,10 @@ TEST_F(TrackInfo, AResultForAFileNoLongerSelectedIsDropped) {
     EXPECT_EQ(vm->currentArtist(), "Unknown Artist");
     EXPECT_EQ(vm->currentYear(), std::nullopt);
     EXPECT_TRUE(vm->currentArtwork().isNull());
-    EXPECT_TRUE(lines.isEmpty()) << "no artwork was published: " << lines.join('\n').toStdString();
+    EXPECT_TRUE(lines.filter("currentArtwork").isEmpty()) << lines.join('\n').toStdString();
     EXPECT_FALSE(MetadataCacheManager::shared().record(first.id()));
-    // Its own record and its embedded artwork are still kept.
-    EXPECT_EQ(QJsonDocument::fromJson(readFile(recordFile(first))).object().value("title"), "Old");
-    EXPECT_FALSE(memoryCachedArtwork(MediaCacheManager::shared(), first.url()).isNull());
+    EXPECT_FALSE(QFile::exists(recordFile(first)));
+    EXPECT_TRUE(memoryCachedArtwork(MediaCacheManager::shared(), first.url()).isNull());
 }
 
 TEST_F(TrackInfo, AnUnreadableFileOnlyEndsTheLoading) {
