@@ -102,11 +102,9 @@ TEST_F(WaveformLoad, AResultForAnotherTrackIsNotShown) {
     vm->loadWaveform(first);
     vm->setSelectedFile(second);
     settle();
+    // (Whether it was computed at all depends on whether its turn came before
+    // the user moved on; see LoadFile.ClicksDoNotWaitBehindBackgroundWork...)
     EXPECT_TRUE(vm->waveformSamples().isEmpty());
-    // The computation is kept for the next time the first track plays.
-    const auto kept = cachedValues(first);
-    ASSERT_TRUE(kept);
-    EXPECT_EQ(kept->size(), waveformBucketCount);
 }
 
 TEST_F(WaveformLoad, AnUnreadableFileLeavesNoWaveformAndNoCache) {
