@@ -97,6 +97,10 @@ static QThreadPool& durationPool() {
     return pool;
 }
 
+void waitForDurationLoads() {
+    durationPool().waitForDone();
+}
+
 void loadAssetDurationAsync(const QUrl& url, QObject* context,
                             std::function<void(const AssetDuration&)> done) {
     const QPointer<QObject> guard(context);

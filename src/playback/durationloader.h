@@ -24,3 +24,6 @@ AssetDuration loadAssetDuration(const QUrl& url, const std::atomic<bool>* cancel
 // inside this call, and not at all once `context` is gone.
 void loadAssetDurationAsync(const QUrl& url, QObject* context,
                             std::function<void(const AssetDuration&)> done);
+// Blocks until every load started so far has finished; their `done` calls
+// may still be waiting in the event loop. Any thread but the pool's.
+void waitForDurationLoads();

@@ -1,19 +1,22 @@
 #include "ui/appsettings.h"
 
+#include "app/usersettings.h"
+
+#include <QSettings>
 #include <algorithm>
 
 AppSettings::AppSettings(QObject* parent) : QObject(parent) {}
 
 void AppSettings::resetForLaunch() {
-    QSettings().setValue(QStringLiteral("isArtworkPixelated"), false);
+    userSettings().setValue(QStringLiteral("isArtworkPixelated"), false);
 }
 
 QVariant AppSettings::value(const char* key, const QVariant& fallback) const {
-    return m_settings.value(QLatin1String(key), fallback);
+    return userSettings().value(QLatin1String(key), fallback);
 }
 
 void AppSettings::store(const char* key, bool on, void (AppSettings::*changed)()) {
-    m_settings.setValue(QLatin1String(key), on);
+    userSettings().setValue(QLatin1String(key), on);
     emit(this->*changed)();
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QObject>
-#include <QSettings>
+#include <QVariant>
 #include <QtQml/qqmlregistration.h>
 
 // The window's settings, stored under their own keys. One instance per QML
@@ -53,5 +53,4 @@ signals:
 private:
     QVariant value(const char* key, const QVariant& fallback) const;
     void store(const char* key, bool on, void (AppSettings::*changed)());
-    QSettings m_settings;
 };

@@ -2,6 +2,7 @@
 
 #include "cache/atomicfilewriter.h"
 #include "cache/mediacachemanager.h"
+#include "playback/durationloader.h"
 #include "support/testsupport.h"
 
 #include <QCoreApplication>
@@ -126,6 +127,8 @@ FakeQueuePlayer* PlaybackFixture::fake() const {
 }
 
 void PlaybackFixture::settle() {
+    // Durations come back in a later turn of the event loop.
+    waitForDurationLoads();
     for (int i = 0; i < 3; ++i)
         QCoreApplication::processEvents();
 }
