@@ -89,6 +89,7 @@ TestCase {
         verify(strip.controller.dropOnTile(id("C/c1.wav"), strip.groups.ids(), id("B/b1.wav")))
         tryCompare(strip.groups, "count", 2)
         tryVerify(() => strip.groups.ids()[0] === id("C/c1.wav"))
+        tryCompare(strip.controller, "state", QueueDragController.Idle)
 
         // D from the sidebar into the gap on the right of B: before B.
         strip.controller.hoverTile(id("B/b1.wav"), 40)
