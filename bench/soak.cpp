@@ -130,9 +130,17 @@ int main(int argc, char* argv[]) {
     double warmedUp = 0;
     QDeadlineTimer deadline(20 * 60 * 1000);
     const qint64 wanted = 44 + qint64(tracks) * Rate * 2 * 4;
-    while (!deadline.hasExpired()) {
+    // A queue that stops moving for 10 s has stalled; what it played is
+    // still measured, and every track it did not reach counts as a failure.
+    int lastIndex = -1;
+    QDeadlineTimer stalled(10000);
+    while (!deadline.hasExpired() && !stalled.hasExpired()) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        if (warmedUp == 0 && viewModel.currentQueueIndex() >= std::min(100, tracks - 1))
+        if (viewModel.currentQueueIndex() != lastIndex) {
+            lastIndex = viewModel.currentQueueIndex();
+            stalled.setRemainingTime(10000);
+        }
+        if (warmedUp == 0 && viewModel.currentQueueIndex() >= std::min(100, tracks / 20))
             warmedUp = residentMb();
         if (QFileInfo(output).size() >= wanted && viewModel.currentQueueIndex() >= tracks - 1)
             break;
@@ -147,6 +155,8 @@ int main(int argc, char* argv[]) {
     int channels = 0;
     qint64 frames = 0;
     const int failures = gaplessFailures(output, tracks, &channels, &frames);
+    if (stalled.hasExpired())
+        std::printf("  the queue stalled at index %d\n", viewModel.currentQueueIndex());
     std::printf("  %d tracks, reached queue index %d, %lld frames of %lld written (%d channels)\n",
                 tracks, viewModel.currentQueueIndex(), static_cast<long long>(frames),
                 static_cast<long long>(qint64(tracks) * Rate), channels);
