@@ -12,12 +12,11 @@
 // The library is generated once under the build directory and reused.
 
 #include "app/medialibraryviewmodel.h"
+#include "benchlibrary.h"
 #include "cache/atomicfilewriter.h"
 #include "library/libraryscanner.h"
 #include "library/librarystructurecache.h"
 #include "library/mediaitemjson.h"
-
-#include "benchlibrary.h"
 
 #include <QDir>
 #include <QElapsedTimer>
