@@ -26,6 +26,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QThreadPool>
 #include <algorithm>
 #include <ctime>
 #include <functional>
@@ -218,6 +219,9 @@ int main(int argc, char* argv[]) {
     // Typing a search into the entry model, as the field does, and clearing it.
     MediaLibraryViewModel viewModel;
     viewModel.setRootFolder(tree);
+    // A person clicks once the tree is on screen: the event loop has run.
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::processEvents();
     SidebarEntryModel sidebar;
     sidebar.setViewModel(&viewModel);
     const QString typed = QStringLiteral("Album 42 (1942)");

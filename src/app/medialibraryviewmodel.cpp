@@ -4,11 +4,15 @@
 #include "app/usersettings.h"
 #include "cache/mediacachemanager.h"
 #include "cache/metadatacachemanager.h"
+#include "library/backgroundrelease.h"
 #include "library/mediaitemtree.h"
 #include "playback/sleepmanager.h"
 
 #include <QGuiApplication>
+#include <QPointer>
 #include <QSettings>
+#include <QtConcurrent>
+#include <utility>
 
 MediaLibraryViewModel::MediaLibraryViewModel(QObject* parent) : QObject(parent) {
     // 1. Initial values are the members' initialisers.
@@ -70,7 +74,31 @@ std::optional<MediaItem> MediaLibraryViewModel::findItem(const QString& id) cons
 
 void MediaLibraryViewModel::setRootFolder(std::optional<MediaItem> folder) {
     m_rootFolder = std::move(folder);
+    ++m_rootGeneration;
+    const BackgroundRelease stale(std::exchange(m_rootFiles, {}));
+    flattenRootInBackground();
     emit rootFolderChanged();
+}
+
+void MediaLibraryViewModel::flattenRootInBackground() {
+    if (!m_rootFolder)
+        return;
+    const int generation = m_rootGeneration;
+    QPointer<MediaLibraryViewModel> guard(this);
+    (void)QtConcurrent::run([guard, generation, root = *m_rootFolder] {
+        QList<MediaItem> files = flattenAudioFiles(root);
+        QMetaObject::invokeMethod(
+            qApp,
+            [guard, generation, files = std::move(files)]() mutable {
+                if (guard && guard->m_rootGeneration == generation) {
+                    guard->m_rootFiles = std::move(files);
+                    guard->m_rootFilesGeneration = generation;
+                } else {
+                    const BackgroundRelease unused(std::move(files));
+                }
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 void MediaLibraryViewModel::setExpandedFolderIDs(QSet<QString> ids) {
@@ -82,7 +110,10 @@ void MediaLibraryViewModel::setSelectedFolder(std::optional<MediaItem> folder) {
     m_selectedFolder = std::move(folder);
     if (m_selectedFolder) {
         setSelectedFolderID(m_selectedFolder->id());
-        setFlattenedFiles(flattenAudioFiles(*m_selectedFolder));
+        const bool isRoot = m_rootFolder && m_rootFolder->id() == m_selectedFolder->id() &&
+                            m_rootFilesGeneration == m_rootGeneration;
+        const BackgroundRelease previous(m_flattenedFiles);
+        setFlattenedFiles(isRoot ? m_rootFiles : flattenAudioFiles(*m_selectedFolder));
         userSettings().setValue(QStringLiteral("LastSelectedFolderPath"), m_selectedFolder->path());
     } else {
         setSelectedFolderID(std::nullopt);

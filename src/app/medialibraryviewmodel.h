@@ -355,6 +355,13 @@ private:
     std::optional<MediaItem> m_selectedFolder;
     std::optional<QString> m_selectedFolderID;
     QList<MediaItem> m_flattenedFiles;
+    // The root's files, flattened off the GUI thread after each new tree, so
+    // selecting the root (the largest list) costs no walk over the tree.
+    // Valid while m_rootGeneration still equals its generation.
+    void flattenRootInBackground();
+    int m_rootGeneration = 0;
+    int m_rootFilesGeneration = -1;
+    QList<MediaItem> m_rootFiles;
     std::optional<MediaItem> m_selectedFile;
     std::optional<QString> m_selectedFileID;
     QList<MediaItem> m_playbackQueue;
