@@ -4,9 +4,11 @@
 #include "cache/persistedqueue.h"
 #include "support/testsupport.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QThreadPool>
 #include <gtest/gtest.h>
 
 using namespace testsupport;
@@ -174,6 +176,46 @@ TEST_F(ViewModelState, FindItemNeedsARoot) {
     EXPECT_FALSE(vm.findItem(file.id()).has_value());
     vm.setRootFolder(MediaItem::folder("/m", {file}));
     EXPECT_EQ(vm.findItem(file.id()), file);
+}
+
+} // namespace
+
+namespace {
+
+// The root's files are prepared in the background for each new tree; a
+// selection made before that arrives, or after another tree came in, must
+// still list the files of the tree in place.
+TEST(RootFileList, FollowsTheTreeInPlace) {
+    QSettings().clear();
+    MediaLibraryViewModel vm;
+    auto tree = [](int files) {
+        QList<MediaItem> songs;
+        for (int i = 0; i < files; ++i)
+            songs << MediaItem::audioFile(QStringLiteral("/m/A/%1.mp3").arg(i));
+        return MediaItem::folder(QStringLiteral("/m"), {MediaItem::folder("/m/A", songs)});
+    };
+    const auto names = [&vm] {
+        QStringList list;
+        for (const MediaItem& file : vm.flattenedFiles())
+            list << file.name();
+        return list;
+    };
+
+    const auto backgroundListArrives = [] {
+        QThreadPool::globalInstance()->waitForDone();
+        QCoreApplication::processEvents();
+    };
+    vm.setRootFolder(tree(3));
+    backgroundListArrives();
+    vm.setSelectedFolder(*vm.rootFolder());
+    EXPECT_EQ(names().size(), 3);
+    vm.setRootFolder(tree(5)); // no turn of the event loop: the list of 3 is stale
+    vm.setSelectedFolder(*vm.rootFolder());
+    EXPECT_EQ(names().size(), 5);
+    backgroundListArrives();
+    vm.setSelectedFolder(vm.rootFolder()->children->first());
+    vm.setSelectedFolder(*vm.rootFolder());
+    EXPECT_EQ(names(), QStringList({"0.mp3", "1.mp3", "2.mp3", "3.mp3", "4.mp3"}));
 }
 
 } // namespace
