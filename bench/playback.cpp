@@ -23,7 +23,7 @@
 
 #include "app/medialibraryviewmodel.h"
 #include "cache/atomicfilewriter.h"
-#include "playback/audiooutput.h"
+#include "audio/audiooutput.h"
 
 #include <QDir>
 #include <QElapsedTimer>

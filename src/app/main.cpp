@@ -1,7 +1,7 @@
 #include "app/colorscheme.h"
 #include "app/commandlinefolder.h"
 #include "app/medialibraryviewmodel.h"
-#include "app/quitonsignal.h"
+#include "base/quitonsignal.h"
 #include "app/singleinstance.h"
 #include "ui/appsettings.h"
 #include "ui/artworkimageprovider.h"

@@ -1,12 +1,12 @@
 #include "app/medialibraryviewmodel.h"
 
-#include "app/console.h"
+#include "base/console.h"
 #include "app/usersettings.h"
 #include "cache/mediacachemanager.h"
 #include "cache/metadatacachemanager.h"
 #include "library/backgroundrelease.h"
 #include "library/mediaitemtree.h"
-#include "playback/sleepmanager.h"
+#include "system/sleepmanager.h"
 
 #include <QGuiApplication>
 #include <QPointer>

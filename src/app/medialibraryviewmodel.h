@@ -2,7 +2,7 @@
 
 #include "app/playerprogress.h"
 #include "library/mediaitem.h"
-#include "playback/queueplayer.h"
+#include "audio/queueplayer.h"
 
 #include <QImage>
 #include <QList>

@@ -1,4 +1,4 @@
-#include "app/console.h"
+#include "base/console.h"
 #include "app/medialibraryviewmodel.h"
 #include "library/foldermonitor.h"
 

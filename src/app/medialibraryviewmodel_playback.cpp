@@ -1,6 +1,6 @@
 // Loading files into the player and following what the player does.
 #include "app/appnotifications.h"
-#include "app/console.h"
+#include "base/console.h"
 #include "app/medialibraryviewmodel.h"
 #include "app/usersettings.h"
 #include "library/filetypes.h"

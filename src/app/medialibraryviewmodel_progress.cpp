@@ -1,5 +1,5 @@
 // The playback time, seeking and the position saved at quit.
-#include "app/console.h"
+#include "base/console.h"
 #include "app/medialibraryviewmodel.h"
 #include "playback/playbackpositionstore.h"
 

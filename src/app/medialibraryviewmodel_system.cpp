@@ -1,12 +1,12 @@
-#include "app/console.h"
+#include "base/console.h"
 #include "app/medialibraryviewmodel.h"
 #include "cache/mediacachemanager.h"
 #include "library/filetypes.h"
 #include "library/mediaitemtree.h"
-#include "playback/mprisservice.h"
-#include "playback/nowplayingartwork.h"
-#include "playback/remotecommands.h"
-#include "playback/sleepmanager.h"
+#include "system/mprisservice.h"
+#include "system/nowplayingartwork.h"
+#include "system/remotecommands.h"
+#include "system/sleepmanager.h"
 
 #include <QDBusConnection>
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "cache/containerinfo.h"
 
-#include "playback/formatinput.h"
+#include "audio/formatinput.h"
 
 #include <memory>
 

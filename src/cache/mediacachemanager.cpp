@@ -1,6 +1,6 @@
 #include "cache/mediacachemanager.h"
 
-#include "app/console.h"
+#include "base/console.h"
 #include "cache/atomicfilewriter.h"
 #include "cache/persistedqueue.h"
 

@@ -1,6 +1,6 @@
 #include "cache/metadatacachemanager.h"
 
-#include "app/console.h"
+#include "base/console.h"
 #include "cache/atomicfilewriter.h"
 #include "cache/backgroundtask.h"
 

@@ -1,6 +1,6 @@
 #include "library/libraryscanner.h"
 
-#include "app/console.h"
+#include "base/console.h"
 #include "library/artworknames.h"
 #include "library/directorylisting.h"
 #include "library/filetypes.h"

@@ -1,6 +1,6 @@
 #include "playback/durationloader.h"
 
-#include "playback/formatinput.h"
+#include "audio/formatinput.h"
 
 #include <QCoreApplication>
 #include <QPointer>

@@ -1,6 +1,6 @@
 #include "playback/firstchannelreader.h"
 
-#include "playback/formatinput.h"
+#include "audio/formatinput.h"
 
 #include <vector>
 

@@ -1,6 +1,6 @@
 #include "playback/waveformcache.h"
 
-#include "app/console.h"
+#include "base/console.h"
 #include "cache/cachekey.h"
 #include "cache/mediacachemanager.h"
 

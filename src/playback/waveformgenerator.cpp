@@ -1,6 +1,6 @@
 #include "playback/waveformgenerator.h"
 
-#include "app/console.h"
+#include "base/console.h"
 #include "library/mediaitem.h"
 #include "playback/firstchannelreader.h"
 

@@ -1,6 +1,6 @@
 #include "ui/outputdevicemodel.h"
 
-#include "playback/audiooutput.h"
+#include "audio/audiooutput.h"
 
 #include <QFileInfo>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "playback/audiooutputdevices.h"
+#include "audio/audiooutputdevices.h"
 
 #include <QAbstractListModel>
 #include <QtQml/qqmlregistration.h>

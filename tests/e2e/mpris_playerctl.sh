@@ -58,7 +58,7 @@ retry() {
 queue_index() { /usr/bin/python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))["index"])' "$queue"; }
 lines_of() { grep -c -x -F "$1" "$work/out.txt" || true; }
 
-/usr/bin/python3 "$here/../playback/sleep_fake_inhibit_service.py" --portal \
+/usr/bin/python3 "$here/../support/sleep_fake_inhibit_service.py" --portal \
   --log "$work/inhibit.log" > "$work/fake.txt" &
 fake=$!
 for _ in $(seq 1 100); do grep -q ready "$work/fake.txt" 2>/dev/null && break; sleep 0.1; done

@@ -1,7 +1,7 @@
 // Queue edits on the engine: after each one the player's second item is the
 // play-list entry after the current one, so playback continues with it.
 #include "support/testsupport.h"
-#include "vm_fixture.h"
+#include "support/viewmodelfixture.h"
 
 #include <random>
 

@@ -1,7 +1,7 @@
 // The upcoming queue as folder groups, and moving and inserting by group.
 #include "playback/queueentries.h"
 #include "support/testsupport.h"
-#include "vm_fixture.h"
+#include "support/viewmodelfixture.h"
 
 #include <QSignalSpy>
 

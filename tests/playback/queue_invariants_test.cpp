@@ -1,7 +1,7 @@
 // Thousands of random queue operations and track ends; after each one the
 // queue must stay consistent with the player and with the stored file.
 #include "support/testsupport.h"
-#include "vm_fixture.h"
+#include "support/viewmodelfixture.h"
 
 #include <random>
 

@@ -1,7 +1,7 @@
 // Queue editing and navigation on the fake player: the resulting queue and
 // index, the order in which they are stored, and the player's second item.
 #include "support/testsupport.h"
-#include "vm_fixture.h"
+#include "support/viewmodelfixture.h"
 
 #include <QSignalSpy>
 

@@ -1,10 +1,10 @@
 // The playback rules on the engine itself, playing to the null output.
 #include "app/appnotifications.h"
-#include "playback/mprisservice.h"
-#include "playback/sleepmanager.h"
+#include "system/mprisservice.h"
+#include "system/sleepmanager.h"
 #include "support/mediafixtures.h"
 #include "support/testsupport.h"
-#include "vm_fixture.h"
+#include "support/viewmodelfixture.h"
 
 #include <QFile>
 #include <QRandomGenerator>

@@ -3,9 +3,9 @@
 #include "cache/atomicfilewriter.h"
 #include "cache/cachekey.h"
 #include "cache/mediacachemanager.h"
-#include "playback/mprisservice.h"
+#include "system/mprisservice.h"
 #include "support/testsupport.h"
-#include "vm_fixture.h"
+#include "support/viewmodelfixture.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,7 +3,7 @@
 #include "cache/mediacachemanager.h"
 #include "playback/playbackpositionstore.h"
 #include "support/testsupport.h"
-#include "vm_fixture.h"
+#include "support/viewmodelfixture.h"
 
 #include <QCoreApplication>
 #include <QDir>

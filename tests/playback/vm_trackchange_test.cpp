@@ -1,7 +1,7 @@
 // The player moving on to its next item by itself, and the download poll.
 #include "app/appnotifications.h"
 #include "support/testsupport.h"
-#include "vm_fixture.h"
+#include "support/viewmodelfixture.h"
 
 #include <QFile>
 #include <QSettings>

@@ -1,4 +1,4 @@
-#include "app/console.h"
+#include "base/console.h"
 #include "cache/mediacachemanager.h"
 #include "playback/waveformcache.h"
 #include "playback/waveformgenerator.h"

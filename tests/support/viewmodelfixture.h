@@ -1,0 +1,57 @@
+#pragma once
+
+#include "app/medialibraryviewmodel.h"
+#include "cache/persistedqueue.h"
+#include "support/fakequeueplayer.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <memory>
+#include <optional>
+
+namespace vmtest {
+
+// A 16-bit mono PCM WAV file of `frames` frames of a quiet sine.
+void writeWav(const QString& path, int frames, int sampleRate = 44100);
+
+// A media folder on disk with the folders F (f1-f3), G (g1-g3), H (h1-h2) and
+// X (x1-x2) of short WAV files, and its item tree.
+class TestLibrary {
+public:
+    explicit TestLibrary(int framesPerFile = 4410, int sampleRate = 44100);
+
+    QString path(const QString& relative) const;
+    const MediaItem& root() const { return m_root; }
+    MediaItem folder(const QString& name) const;
+    MediaItem file(const QString& name) const;
+    QList<MediaItem> files(const QStringList& names) const;
+
+private:
+    QTemporaryDir m_dir;
+    MediaItem m_root;
+};
+
+QStringList names(const QList<MediaItem>& items);
+QStringList names(const QList<PlayerItem*>& items);
+
+// A view model on a fresh cache and settings, playing through FakeQueuePlayer
+// (or through the engine when `useEngine` is set).
+class PlaybackFixture : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    void makeViewModel(bool useEngine = false);
+    FakeQueuePlayer* fake() const;
+    // Lets queued handlers run.
+    static void settle();
+    static std::optional<PersistedQueue> storedQueue();
+    // Installs a queue and index as if restored from an earlier run.
+    void startWithQueue(const QStringList& fileNames, int index);
+
+    std::unique_ptr<TestLibrary> library;
+    std::unique_ptr<MediaLibraryViewModel> vm;
+    std::shared_ptr<FakePlayerLog> lastLog;
+};
+
+} // namespace vmtest
