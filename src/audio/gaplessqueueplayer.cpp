@@ -214,8 +214,12 @@ void GaplessQueuePlayer::applyEvent(const StreamEvent& event) {
         if (last >= 0)
             retireBefore(last + 1);
         m_position = {};
-        setCurrent(nullptr);
-        if (!event.jump)
+        // Items inserted once the output had reached the end follow it in the
+        // stream (a track shorter than the time to queue the next one): the
+        // first of them is next, and playback goes on.
+        const bool followed = last >= 0 && !event.jump && !m_items.isEmpty();
+        setCurrent(followed ? m_items.first() : nullptr);
+        if (!event.jump && !followed)
             setRate(0.0f); // played to the end: the player stops
         return;
     }

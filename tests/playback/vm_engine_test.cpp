@@ -1,5 +1,6 @@
 // The playback rules on the engine itself, playing to the null output.
 #include "app/appnotifications.h"
+#include "audio/audiooutput.h"
 #include "system/mprisservice.h"
 #include "system/sleepmanager.h"
 #include "support/mediafixtures.h"
@@ -8,6 +9,7 @@
 
 #include <QFile>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QSignalSpy>
 
 using namespace testsupport;
@@ -52,6 +54,32 @@ TEST_F(EnginePlayback, GaplessAdvanceMovesTheIndexAndAppendsTheFollowingItemOnce
     EXPECT_TRUE(lines.contains("Enqueued subsequent track: g2.wav"));
     EXPECT_EQ(vm->selectedFileID(), library->file("g1").id());
     EXPECT_EQ(vm->player()->timeControlStatus(), QueuePlayer::TimeControlStatus::Playing);
+}
+
+// As fast as frames come, each track ends before the view model has queued
+// the one after it: the queue still plays through, every frame of it.
+TEST_F(EnginePlayback, AQueueOfVeryShortTracksPlaysThroughAtTheFastPace) {
+    AudioOutput::shared().configure(QStringLiteral("null"), true, rate);
+    const auto restore = qScopeGuard([] { AudioOutput::shared().configureFromEnvironment(); });
+    constexpr int frames = rate / 50;
+    QList<MediaItem> queue;
+    for (int i = 0; i < 12; ++i) {
+        const QString path = library->path(QStringLiteral("S/%1.wav").arg(i));
+        writeWav(path, frames, rate);
+        queue << MediaItem::audioFile(path);
+    }
+    vm->setPlaybackQueue(queue);
+    const int64_t before = AudioOutput::shared().framesPlayed();
+    const QStringList lines = capturedLines([&] {
+        vm->playItem(queue[0], 0, false);
+        ASSERT_TRUE(waitUntil([&] {
+            return vm->currentQueueIndex() == queue.size() - 1 && vm->player()->rate() == 0;
+        })) << "stalled at "
+            << vm->currentQueueIndex();
+        settle();
+    });
+    EXPECT_EQ(lines.filter("Gapless transition to: ").size(), queue.size() - 1);
+    EXPECT_EQ(AudioOutput::shared().framesPlayed() - before, queue.size() * frames);
 }
 
 TEST_F(EnginePlayback, LastFileOfThePlayListGetsNoSecondItem) {
