@@ -37,15 +37,7 @@ int64_t iTunesGaplessLength(const AVDictionary* metadata) {
 
 } // namespace
 
-AudioDecoder::AudioDecoder(const std::atomic<bool>* cancel) : m_cancel(cancel) {
-    // A player reports what fails through its items; FFmpeg's own complaints
-    // about damaged files would only clutter the terminal.
-    static const bool quiet = [] {
-        av_log_set_level(AV_LOG_FATAL);
-        return true;
-    }();
-    (void)quiet;
-}
+AudioDecoder::AudioDecoder(const std::atomic<bool>* cancel) : m_cancel(cancel) {}
 
 AudioDecoder::~AudioDecoder() {
     close();

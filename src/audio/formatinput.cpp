@@ -9,6 +9,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/error.h>
+#include <libavutil/log.h>
 }
 
 namespace {
@@ -32,6 +33,14 @@ int openFormatInput(AVFormatContext** context, const QString& path,
         return NotARegularFile;
     if (cancel && cancel->load(std::memory_order_relaxed))
         return AVERROR_EXIT;
+    // Every reader reports what fails in its own way; FFmpeg's own complaints
+    // about damaged files (a scan or a duration may come before any player)
+    // would only clutter the terminal.
+    static const bool quiet = [] {
+        av_log_set_level(AV_LOG_FATAL);
+        return true;
+    }();
+    (void)quiet;
     AVFormatContext* created = avformat_alloc_context();
     if (!created)
         return AVERROR(ENOMEM);
