@@ -5,8 +5,13 @@
 // non-audio files. Generated once under the build directory; later runs and
 // other benchmarks reuse it.
 
+#include <QColor>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QImage>
+#include <QLinearGradient>
+#include <QPainter>
 #include <QString>
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +22,7 @@ constexpr int kArtists = 100;
 constexpr int kAlbumsPerArtist = 99;
 constexpr int kTracksPerAlbum = 10; // plus one bonus track in every tenth album
 const char* const kMarker = ".generated-v1";
+const char* const kCoversMarker = ".covers-v1";
 
 QString libraryRoot() {
     return QStringLiteral(TOLVANE_BINARY_DIR "/bench-data/scan-library");
@@ -74,6 +80,38 @@ void generateLibrary(const QString& root) {
     for (int i = 1; files < 100000; ++i, ++files)
         createEmptyFile(extras + QStringLiteral("/Single %1.mp3").arg(i));
     createEmptyFile(root + QLatin1Char('/') + QLatin1String(kMarker));
+}
+
+// Pictures in the folder.jpg files (every third album: 3,300 small JPEGs,
+// each in its own colours), for the benchmarks whose views show artwork. The
+// library keeps its files; only their contents change. Painted once.
+void giveCovers(const QString& root) {
+    const QString marker = root + QLatin1Char('/') + QLatin1String(kCoversMarker);
+    if (QFile::exists(marker))
+        return;
+    std::printf("Painting covers under %s ...\n", qPrintable(root));
+    std::fflush(stdout);
+    QDirIterator covers(root, {QStringLiteral("folder.jpg")}, QDir::Files,
+                        QDirIterator::Subdirectories);
+    for (int count = 0; covers.hasNext(); ++count) {
+        const QString path = covers.next();
+        const QColor base = QColor::fromHsv(count * 37 % 360, 160, 210);
+        QImage image(300, 300, QImage::Format_RGB32);
+        QPainter painter(&image);
+        QLinearGradient gradient(0, 0, 300, 300);
+        gradient.setColorAt(0, base);
+        gradient.setColorAt(1, base.darker(250));
+        painter.fillRect(image.rect(), gradient);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(base.lighter(150));
+        painter.drawEllipse(QPoint(60 + count % 180, 150), 40 + count % 50, 40 + count % 50);
+        painter.end();
+        if (!image.save(path, "JPEG", 85)) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+            std::exit(1);
+        }
+    }
+    createEmptyFile(marker);
 }
 
 } // namespace

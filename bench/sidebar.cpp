@@ -13,6 +13,7 @@
 //                                under Xvfb, library cached (target <= 1000)
 
 #include "app/medialibraryviewmodel.h"
+#include "benchdisplay.h"
 #include "benchlibrary.h"
 #include "library/libraryscanner.h"
 #include "ui/filelistmodel.h"
@@ -64,53 +65,6 @@ void collectFolderIds(const MediaItem& item, QSet<QString>& ids) {
     for (const MediaItem& child : std::as_const(*item.children))
         collectFolderIds(child, ids);
 }
-
-// Waits, turning the event loop, until `done` holds or `timeoutMs` passes.
-bool waitFor(const std::function<bool()>& done, int timeoutMs) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(5);
-    }
-    return true;
-}
-
-// An X server of our own for the program's window.
-class VirtualDisplay {
-public:
-    bool start() {
-        const QString program = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
-        if (program.isEmpty())
-            return false;
-        for (int number = 90 + int(QCoreApplication::applicationPid() % 50); number < 200;
-             ++number) {
-            if (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number)))
-                continue;
-            m_name = QStringLiteral(":%1").arg(number);
-            m_server.start(program, {m_name, QStringLiteral("-screen"), QStringLiteral("0"),
-                                     QStringLiteral("1400x900x24"), QStringLiteral("-nolisten"),
-                                     QStringLiteral("tcp")});
-            const QString socket = QStringLiteral("/tmp/.X11-unix/X%1").arg(number);
-            if (waitFor([&] { return QFile::exists(socket); }, 5000))
-                return true;
-            m_server.kill();
-            m_server.waitForFinished();
-        }
-        return false;
-    }
-    ~VirtualDisplay() {
-        m_server.terminate();
-        m_server.waitForFinished(3000);
-    }
-    QString name() const { return m_name; }
-
-private:
-    QProcess m_server;
-    QString m_name;
-};
 
 // Starts the program and returns the time until it reports its first frame
 // (-1 when it does not within 20 s); `settled` decides when it may quit.

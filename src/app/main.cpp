@@ -5,6 +5,7 @@
 #include "app/singleinstance.h"
 #include "ui/appsettings.h"
 #include "ui/artworkimageprovider.h"
+#include "ui/framelog.h"
 
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
@@ -44,18 +45,20 @@ int main(int argc, char* argv[]) {
         &engine, &QQmlApplicationEngine::objectCreationFailed, &app,
         [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
     engine.load(QUrl(QStringLiteral("qrc:/qt/qml/Tolvane/qml/Main.qml")));
-    // For the start-up benchmark: one line when the window's first frame is shown.
-    if (qEnvironmentVariableIsSet("TOLVANE_REPORT_FIRST_FRAME") &&
-        !engine.rootObjects().isEmpty()) {
-        if (auto* window = qobject_cast<QQuickWindow*>(engine.rootObjects().first())) {
-            QObject::connect(
-                window, &QQuickWindow::frameSwapped, &app,
-                [] {
-                    std::printf("first frame\n");
-                    std::fflush(stdout);
-                },
-                Qt::SingleShotConnection);
-        }
+    auto* window = engine.rootObjects().isEmpty()
+                       ? nullptr
+                       : qobject_cast<QQuickWindow*>(engine.rootObjects().first());
+    // For the benchmarks: one line when the window's first frame is shown,
+    // and the frame log.
+    if (window && qEnvironmentVariableIsSet("TOLVANE_REPORT_FIRST_FRAME")) {
+        QObject::connect(
+            window, &QQuickWindow::frameSwapped, &app,
+            [] {
+                std::printf("first frame\n");
+                std::fflush(stdout);
+            },
+            Qt::SingleShotConnection);
     }
+    startFrameLogIfRequested(window);
     return app.exec();
 }
