@@ -50,8 +50,8 @@ session() {
       bus) wrap+=(dbus-run-session --) ;;
       x)
         Xvfb -displayfd 3 -nolisten tcp -screen 0 "${E2E_SCREEN:-1280x800}x24" 3> "$work/display" \
-          2> "$work/out-xvfb.txt" &
-        retry test -s "$work/display" || fail "no X server"
+          2> "$work/xvfb.txt" &
+        retry test -s "$work/display" || fail "no X server: $(cat "$work/xvfb.txt")"
         export DISPLAY=:$(cat "$work/display") QT_QPA_PLATFORM=xcb
         ;;
     esac
