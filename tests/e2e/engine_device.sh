@@ -48,7 +48,7 @@ sound_arrives() {
 }
 
 start_pulse
-rate=$(pactl info | sed -n 's/^Default Sample Specification: .* \([0-9]*\)Hz$/\1/p')
+rate=$(pactl info | sed -n 's/^Default Sample [^:]*: .* \([0-9]*\)Hz$/\1/p')
 tones "$work/tone.flac" 0.8 -ar 48000 -- "$work/short.flac" 0.2 -- "$work/long.flac" 30 \
   -- "$work/mid.flac" 6
 
