@@ -124,6 +124,8 @@ TEST_F(DamagedFolder, ScansListsAndFailsEveryFileThenTheNextLoadPlays) {
     EXPECT_EQ(lines.filter(QRegularExpression("^Failed to load duration: .")).size(),
               1000 - lengthsRead);
     for (const QString& line : lines) {
+        if (line.isEmpty()) // a decoder's message may end with its own newline
+            continue;
         EXPECT_TRUE(std::any_of(failedLoadLines.cbegin(), failedLoadLines.cend(),
                                 [&](const QString& start) { return line.startsWith(start); }))
             << line.toStdString();
