@@ -12,7 +12,7 @@
 //   RESULT search_typing_worst_frame_ms   Ctrl+F, then a search typed 80 ms a key
 //   RESULT search_typing_worst_stall_ms   (target <= 50)
 //   RESULT *_worst_gui_busy_ms            the GUI thread's own longest stretch
-//                                         of computing in each
+//                                         of computing, in either phase
 //
 // A frame's time is how long it was due: at most since the previous frame,
 // but a quiet spell in between (nothing moved until an input or a cover came)
@@ -58,7 +58,6 @@ double monotonicMs() {
 
 struct Frame {
     double at = 0;
-    double interval = 0;
     double render = 0;
 };
 struct Tick {
@@ -81,8 +80,7 @@ FrameLog readLog(const QString& path) {
     while (!lines.atEnd()) {
         const QStringList fields = lines.readLine().split(QLatin1Char(' '));
         if (fields.size() >= 4 && fields[0] == QLatin1String("frame"))
-            log.frames.push_back(
-                {fields[1].toDouble(), fields[2].toDouble(), fields[3].toDouble()});
+            log.frames.push_back({fields[1].toDouble(), fields[3].toDouble()});
         else if (fields.size() >= 4 && fields[0] == QLatin1String("late"))
             log.ticks.push_back({fields[1].toDouble(), fields[2].toDouble(), fields[3].toDouble()});
     }
@@ -96,6 +94,7 @@ struct PhaseFigures {
     double worstRenderMs = 0;
     double worstStallMs = 0;
     double worstBusyMs = 0;
+    double busyMs = 0;
 };
 
 // The figures of what happened between `from` and `to`.
@@ -129,16 +128,18 @@ PhaseFigures figuresOf(const FrameLog& log, double from, double to) {
         if (each.at >= from && each.at <= to) {
             figures.worstStallMs = std::max(figures.worstStallMs, each.late);
             figures.worstBusyMs = std::max(figures.worstBusyMs, each.cpu);
+            figures.busyMs += each.cpu;
         }
     }
     return figures;
 }
 
 void report(const char* name, const PhaseFigures& figures) {
-    std::printf("%s: %d frames, median %.1f ms, worst %.1f ms; slowest render %.1f ms; worst "
-                "stall %.1f ms; the GUI thread computed at most %.1f ms between two ticks\n",
-                name, figures.frames, figures.medianFrameMs, figures.worstFrameMs,
-                figures.worstRenderMs, figures.worstStallMs, figures.worstBusyMs);
+    std::printf(
+        "%s: %d frames, median %.1f ms, worst %.1f ms; slowest render %.1f ms; worst "
+        "stall %.1f ms; the GUI thread computed %.0f ms, at most %.1f ms between two ticks\n",
+        name, figures.frames, figures.medianFrameMs, figures.worstFrameMs, figures.worstRenderMs,
+        figures.worstStallMs, figures.busyMs, figures.worstBusyMs);
     std::printf("RESULT %s_worst_frame_ms %.1f\n", name, figures.worstFrameMs);
     std::printf("RESULT %s_worst_stall_ms %.1f\n", name, figures.worstStallMs);
     std::printf("RESULT %s_worst_gui_busy_ms %.1f\n", name, figures.worstBusyMs);
@@ -156,6 +157,8 @@ public:
         m_environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
         m_environment.insert(QStringLiteral("TOLVANE_AUDIO_OUTPUT"), QStringLiteral("null"));
         m_environment.insert(QStringLiteral("TOLVANE_REPORT_FIRST_FRAME"), QStringLiteral("1"));
+        // Qt Quick says how it draws, for the report.
+        m_environment.insert(QStringLiteral("QSG_INFO"), QStringLiteral("1"));
         m_environment.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
         QDir().mkpath(home + QStringLiteral("/run"));
         QFile::setPermissions(home + QStringLiteral("/run"), QFileDevice::ReadOwner |
@@ -196,6 +199,25 @@ int artworkFileCount(const QString& dataHome) {
     for (; files.hasNext(); files.next())
         ++count;
     return count;
+}
+
+// Qt Quick's own account of how it draws: the backend it loaded, else the
+// graphics API, render loop and OpenGL renderer it reported.
+QString renderer(const Session& session) {
+    QFile file(session.home() + QStringLiteral("/program-output.txt"));
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return QStringLiteral("unknown");
+    QStringList facts;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        const QString fact = QString::fromUtf8(line.mid(line.indexOf(':') + 1).trimmed());
+        if (line.contains("Loading backend"))
+            return fact;
+        for (const char* mark : {"Using QRhi with backend", "render loop", "RENDERER:"}) {
+            if (line.contains(mark) && !facts.contains(fact))
+                facts << fact;
+        }
+    }
+    return facts.isEmpty() ? QStringLiteral("unknown") : facts.join(QStringLiteral("; "));
 }
 
 // How busy the machine was: the figures count waiting for the cores too.
@@ -317,8 +339,9 @@ int run(const QString& root) {
     const double scrollTo = monotonicMs() + kPhaseTailMs;
     QThread::msleep(1500);
 
-    // Without a window manager, a click gives the window the keyboard: on
-    // the search field, which Ctrl+F then focuses as well.
+    // Without a window manager the window is given the keyboard outright;
+    // then a click on the search field, which Ctrl+F focuses as well.
+    session.xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString(window)});
     session.xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), QString(window),
                      QStringLiteral("100"), QStringLiteral("49"), QStringLiteral("click"),
                      QStringLiteral("1")});
@@ -339,6 +362,7 @@ int run(const QString& root) {
     std::printf("covers decoded into the artwork cache during the run: %d\n",
                 artworkFileCount(dataHome) - artworkBefore);
     std::printf("load average: %s\n", loadAverage().constData());
+    std::printf("drawn by: %s\n", qPrintable(renderer(session)));
     report("grid_scroll", figuresOf(log, scrollFrom, scrollTo));
     report("search_typing", figuresOf(log, typeFrom, typeTo));
     return 0;

@@ -94,27 +94,39 @@ Item {
         artwork.updateCards()
     }
 
-    // Placeholders while nothing else shows.
-    IconImage {
+    // Placeholders while nothing else shows, made only then: a tinted icon
+    // costs the GUI thread a painting, and most tiles of a grid that a search
+    // or a scroll creates get their covers.
+    Loader {
         anchors.fill: parent
-        visible: artwork.showsPlaceholder && artwork.stackIds.length > 0
-        source: Theme.iconSource("folder")
-        color: Theme.secondary
-        sourceSize: Qt.size(artwork.pixelSize, artwork.pixelSize)
+        active: artwork.showsPlaceholder
+        sourceComponent: artwork.stackIds.length > 0 ? folderPlaceholder : notePlaceholder
     }
-    Rectangle {
-        anchors.fill: parent
-        visible: artwork.showsPlaceholder && artwork.stackIds.length === 0
-        radius: 0.15 * artwork.size
-        color: Qt.rgba(Theme.secondary.r, Theme.secondary.g, Theme.secondary.b, 0.2)
+
+    Component {
+        id: folderPlaceholder
 
         IconImage {
-            anchors.centerIn: parent
-            width: 0.4 * artwork.size
-            height: width
-            source: Theme.iconSource("audio-x-generic")
+            source: Theme.iconSource("folder")
             color: Theme.secondary
-            sourceSize: Qt.size(Math.ceil(width), Math.ceil(height))
+            sourceSize: Qt.size(artwork.pixelSize, artwork.pixelSize)
+        }
+    }
+    Component {
+        id: notePlaceholder
+
+        Rectangle {
+            radius: 0.15 * artwork.size
+            color: Qt.rgba(Theme.secondary.r, Theme.secondary.g, Theme.secondary.b, 0.2)
+
+            IconImage {
+                anchors.centerIn: parent
+                width: 0.4 * artwork.size
+                height: width
+                source: Theme.iconSource("audio-x-generic")
+                color: Theme.secondary
+                sourceSize: Qt.size(Math.ceil(width), Math.ceil(height))
+            }
         }
     }
 
