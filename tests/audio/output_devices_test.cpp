@@ -2,15 +2,14 @@
 // PulseAudio with two silent outputs) while a queue plays on the engine.
 #include "audio/audiooutput.h"
 #include "audio/audiooutputdevices.h"
+#include "engine_audio.h"
 #include "support/testsupport.h"
-#include "support/viewmodelfixture.h"
 
 #include <QDir>
 #include <QProcess>
-#include <QTemporaryDir>
 
-using namespace testsupport;
-using namespace vmtest;
+using namespace enginetest;
+using testsupport::waitUntil;
 
 namespace {
 
@@ -43,7 +42,7 @@ public:
         qunsetenv("PULSE_SERVER");
     }
     static bool pactl(const QStringList& arguments, QByteArray* output = nullptr) {
-        return runProgram("pactl", arguments, output) == 0;
+        return testsupport::runProgram("pactl", arguments, output) == 0;
     }
     // The server's name of the output that plays our one stream.
     static QByteArray streamOutput() {
@@ -65,40 +64,38 @@ private:
     QProcess m_server;
 };
 
-class OutputSwitch : public PlaybackFixture {};
+class OutputSwitchRealtime : public EngineFixture {};
 
 } // namespace
 
-TEST_F(OutputSwitch, MovesPlaybackKeepingQueuePositionAndPlayer) {
+TEST_F(OutputSwitchRealtime, MovesPlaybackKeepingThePlayerAndItsQueue) {
     PrivateSoundServer server;
     if (!server.start())
         GTEST_SKIP() << "pulseaudio is not installed";
-    library = std::make_unique<TestLibrary>(4 * 8000, 8000); // four seconds each
-    makeViewModel(true);
+    QStringList files;
+    for (const char* name : {"1.wav", "2.wav"}) {
+        writePcmWav(path(name), sine(4 * 8000, 8000), 8000); // four seconds
+        files << path(name);
+    }
     AudioOutput::shared().configure("device");
     AudioOutputDevices devices;
     ASSERT_TRUE(devices.start());
     ASSERT_TRUE(waitUntil([&] { return devices.devices().size() == 2; }));
     EXPECT_EQ(devices.devices()[1].name, "second");
 
-    const QList<MediaItem> queue = library->files({"f1", "f2", "g1"});
-    vm->setPlaybackQueue(queue);
-    vm->setCurrentQueueIndex(0);
-    vm->playItem(queue[0], 0, false);
-    ASSERT_TRUE(waitUntil([&] { return vm->progress()->currentTime() > 0.3; }));
+    std::unique_ptr<QueuePlayer> queue = player(files);
+    const QList<PlayerItem*> items = queue->items();
+    queue->play();
+    ASSERT_TRUE(waitUntil([&] { return queue->currentTime() > 0.3; }));
     ASSERT_EQ(PrivateSoundServer::streamOutput(), "first");
-    QueuePlayer* player = vm->player();
 
     ASSERT_TRUE(devices.choose("second"));
     EXPECT_EQ(devices.currentDevice(), "second");
     ASSERT_TRUE(waitUntil([] { return PrivateSoundServer::streamOutput() == "second"; }));
-    const double movedAt = vm->progress()->currentTime();
+    const double movedAt = queue->currentTime();
     EXPECT_GT(movedAt, 0.3);
-    ASSERT_TRUE(waitUntil([&] { return vm->progress()->currentTime() > movedAt + 0.3; }));
-    EXPECT_EQ(vm->player(), player);
-    EXPECT_EQ(vm->playbackQueue(), queue);
-    EXPECT_EQ(vm->currentQueueIndex(), 0);
-    EXPECT_EQ(names(player->items()), QStringList({"f1", "f2"}));
+    ASSERT_TRUE(waitUntil([&] { return queue->currentTime() > movedAt + 0.3; }));
+    EXPECT_EQ(queue->items(), items);
 
     // An output plugged in appears; the chosen one unplugged disappears and
     // the sound goes on elsewhere.
@@ -113,8 +110,7 @@ TEST_F(OutputSwitch, MovesPlaybackKeepingQueuePositionAndPlayer) {
     ASSERT_TRUE(waitUntil([&] { return devices.devices().size() == 2; }));
     ASSERT_TRUE(waitUntil(
         [&] { return !devices.currentDevice().isEmpty() && devices.currentDevice() != "second"; }));
-    EXPECT_EQ(vm->player(), player);
-
-    vm.reset();
-    AudioOutput::shared().configure("null");
+    const double unpluggedAt = queue->currentTime();
+    EXPECT_TRUE(waitUntil([&] { return queue->currentTime() > unpluggedAt + 0.2; }));
+    EXPECT_EQ(queue->items(), items);
 }
