@@ -104,21 +104,20 @@ Samples ffmpegDecode(const QString& path, int channels) {
     return samples;
 }
 
-FloatWav readFloatWav(const QString& path) {
-    FloatWav wav;
+Samples readFloatWav(const QString& path, int* sampleRate) {
     const QByteArray bytes = testsupport::readFile(path);
     const auto* head = reinterpret_cast<const uchar*>(bytes.constData());
     if (bytes.size() < 44 || !bytes.startsWith("RIFF") || bytes.mid(36, 4) != "data" ||
-        qFromLittleEndian<uint16_t>(head + 20) != 3 || qFromLittleEndian<uint16_t>(head + 34) != 32)
-        return wav;
-    wav.channels = qFromLittleEndian<uint16_t>(head + 22);
-    wav.sampleRate = int(qFromLittleEndian<uint32_t>(head + 24));
-    wav.samples.resize(qFromLittleEndian<uint32_t>(head + 40) / sizeof(float));
-    wav.valid = 44 + qsizetype(wav.samples.size() * sizeof(float)) <= bytes.size();
-    if (!wav.valid)
+        qFromLittleEndian<uint16_t>(head + 20) != 3 ||
+        qFromLittleEndian<uint16_t>(head + 22) != 2 ||
+        qFromLittleEndian<uint16_t>(head + 34) != 32 ||
+        44 + qsizetype(qFromLittleEndian<uint32_t>(head + 40)) > bytes.size())
         return {};
-    memcpy(wav.samples.data(), head + 44, wav.samples.size() * sizeof(float));
-    return wav;
+    if (sampleRate)
+        *sampleRate = int(qFromLittleEndian<uint32_t>(head + 24));
+    Samples samples(qFromLittleEndian<uint32_t>(head + 40) / sizeof(float));
+    memcpy(samples.data(), head + 44, samples.size() * sizeof(float));
+    return samples;
 }
 
 void EngineFixture::SetUp() {
@@ -136,9 +135,9 @@ void EngineFixture::useWavOutput(int sampleRate, bool realTime) {
     AudioOutput::shared().configure("wav:" + outputPath, !realTime, sampleRate);
 }
 
-FloatWav EngineFixture::finishOutput() {
+Samples EngineFixture::finishOutput() {
     AudioOutput::shared().configure("null");
-    return readFloatWav(outputPath);
+    return readFloatWav(outputPath, &writtenRate);
 }
 
 std::unique_ptr<QueuePlayer> EngineFixture::player(const QStringList& paths) {
@@ -148,7 +147,7 @@ std::unique_ptr<QueuePlayer> EngineFixture::player(const QStringList& paths) {
     return makeQueuePlayer(items);
 }
 
-FloatWav EngineFixture::render(const QStringList& paths, int outputRate) {
+Samples EngineFixture::render(const QStringList& paths, int outputRate) {
     useWavOutput(outputRate);
     {
         std::unique_ptr<QueuePlayer> queue = player(paths);

@@ -35,14 +35,9 @@ bool ffmpeg(const QString& input, const QString& output, const QStringList& argu
 // FFmpeg's own decode of a file as float with `channels` channels.
 Samples ffmpegDecode(const QString& path, int channels = 2);
 
-// What the wav: output wrote (32-bit float).
-struct FloatWav {
-    bool valid = false;
-    int sampleRate = 0;
-    int channels = 0;
-    Samples samples;
-};
-FloatWav readFloatWav(const QString& path);
+// The samples of a stereo 32-bit float WAV as the wav: output writes them
+// (none when it is not one); `sampleRate` receives its rate.
+Samples readFloatWav(const QString& path, int* sampleRate = nullptr);
 
 // Plays on the wav: output, as fast as frames come unless `realTime`, in a
 // temporary folder.
@@ -54,16 +49,17 @@ protected:
     QString path(const QString& name) const { return dir.filePath(name); }
     // Points the output at a new WAV file (rate 0: the first track's).
     void useWavOutput(int sampleRate = 0, bool realTime = false);
-    // Closes the output and reads what it wrote.
-    FloatWav finishOutput();
+    // Closes the output and reads what it wrote, at `writtenRate`.
+    Samples finishOutput();
     std::unique_ptr<QueuePlayer> player(const QStringList& paths);
     // Plays the files as one queue to the end and returns the output.
-    FloatWav render(const QStringList& paths, int outputRate = 0);
+    Samples render(const QStringList& paths, int outputRate = 0);
     // Waits until the player has no current item (it played to its end).
     static bool waitForEnd(QueuePlayer& player, int timeoutMs = 15000);
 
     QTemporaryDir dir;
     QString outputPath;
+    int writtenRate = 0;
 };
 
 } // namespace enginetest

@@ -30,7 +30,7 @@ protected:
         const QByteArray whole = testsupport::readFile(path(encoded));
         return whole.left(whole.size() / 2);
     }
-    void expectNextLoadPlays() { expectSamples(render({path("good.wav")}).samples, good); }
+    void expectNextLoadPlays() { expectSamples(render({path("good.wav")}), good); }
 
     Samples good;
 };
@@ -46,12 +46,7 @@ TEST_F(FailureTest, AFileThatCannotPlayFailsItsItemPromptly) {
     QRandomGenerator generator(7);
     for (char& byte : noise)
         byte = char(generator.bounded(256));
-    const std::pair<const char*, std::optional<QByteArray>> files[] = {
-        {"noise.flac", noise},
-        {"noise.mp3", noise},
-        {"noise.m4a", noise},
-        {"noise.wav", noise},
-        {"noise.aac", noise},
+    std::vector<std::pair<QString, std::optional<QByteArray>>> files = {
         {"empty.mp3", QByteArray()},
         {"missing.flac", std::nullopt},
         {"notes.m4a", QByteArray("not audio at all\n").repeated(400)},
@@ -59,10 +54,12 @@ TEST_F(FailureTest, AFileThatCannotPlayFailsItsItemPromptly) {
         {"header-only.wav", headerOnlyWav()},
         {"pipe.flac", std::nullopt}, // a FIFO nobody writes to
     };
+    for (const char* extension : {"flac", "mp3", "m4a", "wav", "aac"})
+        files.push_back({QString("noise.") + extension, noise});
     testsupport::UnwrittenFifo fifo(path("pipe.flac"));
     ASSERT_TRUE(fifo.created());
     for (const auto& [name, bytes] : files) {
-        SCOPED_TRACE(name);
+        SCOPED_TRACE(name.toStdString());
         if (bytes)
             testsupport::writeFile(path(name), *bytes);
         QElapsedTimer timer;
@@ -92,19 +89,18 @@ TEST_F(FailureTest, AFileThatCannotPlayFailsItsItemPromptly) {
 
 TEST_F(FailureTest, ATruncatedFlacPlaysWhatItHoldsAndEnds) {
     testsupport::writeFile(path("cut.flac"), halfOf("whole.flac"));
-    const FloatWav output = render({path("cut.flac")});
-    ASSERT_TRUE(output.valid);
-    EXPECT_GT(frameCount(output.samples), 0);
-    EXPECT_LT(frameCount(output.samples), Frames);
+    const Samples output = render({path("cut.flac")});
+    EXPECT_GT(frameCount(output), 0);
+    EXPECT_LT(frameCount(output), Frames);
     // What it plays is the start of the track.
-    expectSamples(output.samples, slice(good, 0, frameCount(output.samples)));
+    expectSamples(output, slice(good, 0, frameCount(output)));
     expectNextLoadPlays();
 }
 
 TEST_F(FailureTest, AudioUnderTheWrongExtensionPlays) {
     ASSERT_TRUE(ffmpeg(path("good.wav"), path("real.flac")));
     QFile::rename(path("real.flac"), path("named.mp3"));
-    expectSamples(render({path("named.mp3")}).samples, good);
+    expectSamples(render({path("named.mp3")}), good);
 }
 
 TEST_F(FailureTest, AFailedNextItemStopsTheQueueThereWithoutAHang) {
@@ -120,7 +116,7 @@ TEST_F(FailureTest, AFailedNextItemStopsTheQueueThereWithoutAHang) {
     queue->remove(broken);
     EXPECT_EQ(queue->currentItem(), nullptr);
     queue.reset();
-    expectSamples(finishOutput().samples, good);
+    expectSamples(finishOutput(), good);
 }
 
 TEST_F(FailureTest, ANonLocalItemInsertedIntoAnEmptyQueueFailsThere) {

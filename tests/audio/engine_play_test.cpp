@@ -60,7 +60,7 @@ TEST_F(PlayProgramTest, PlaysTheFilesAsOneGaplessQueueSkippingWhatItCannotPlay) 
             else
                 EXPECT_EQ(lines[i], run.lines[i]);
         }
-        expectSamples(readFloatWav(path("played.wav")).samples, run.output);
+        expectSamples(readFloatWav(path("played.wav")), run.output);
     }
 }
 

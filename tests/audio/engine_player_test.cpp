@@ -88,84 +88,45 @@ TEST_F(PlayerTest, TheCurrentItemChangesOnceAtEachBoundaryAndTheEnd) {
     EXPECT_EQ(rates[0][0].toFloat(), 1.0f);
     EXPECT_EQ(rates[1][0].toFloat(), 0.0f);
     EXPECT_NEAR(queue->currentTime(), double(Part) / Rate, 1e-9);
-    expectSamples(finishOutput().samples, partsJoined({0, 1, 2}));
+    expectSamples(finishOutput(), partsJoined({0, 1, 2}));
 }
 
 // Queue edits made while the items' frames already sit in the ring.
-struct BufferedEdit {
-    const char* name;
-    int items; // the first parts, in order
-    std::function<void(QueuePlayer&, const QStringList& files)> edit;
-    std::vector<int> played;
-};
-
-class EditWhileBuffered : public PlayerTest, public ::testing::WithParamInterface<BufferedEdit> {};
-
-TEST_P(EditWhileBuffered, PlaysTheEditedQueue) {
-    std::unique_ptr<QueuePlayer> queue = queueOf(0, GetParam().items);
-    ASSERT_TRUE(waitBuffered(queue->items().last()));
-    GetParam().edit(*queue, files);
-    queue->play();
-    ASSERT_TRUE(waitForEnd(*queue));
-    std::vector<Samples> expected;
-    for (int i : GetParam().played)
-        expected.push_back(parts[size_t(i)]);
-    expectSamples(finishOutput().samples, joined(expected));
+TEST_F(PlayerTest, EditsWhileFramesAreBufferedPlayTheEditedQueue) {
+    auto part = [&](int i) { return new PlayerItem(QUrl::fromLocalFile(files[i])); };
+    using Items = QList<PlayerItem*>;
+    const struct {
+        const char* name;
+        int count;                                            // of the first parts queued
+        std::function<void(QueuePlayer&, const Items&)> edit; // of the queue and its items
+        std::vector<int> played;
+        int changes; // of the current item
+    } rows[] = {
+        {"append", 1, [&](auto& q, auto&) { q.insert(part(1), nullptr); }, {0, 1}, 0},
+        {"remove the next", 2, [](auto& q, auto& i) { q.remove(i[1]); }, {0}, 0},
+        {"insert after", 2, [&](auto& q, auto& i) { q.insert(part(2), i[0]); }, {0, 2, 1}, 0},
+        {"remove the current", 2, [](auto& q, auto& i) { q.remove(i[0]); }, {1}, 1},
+        {"remove all", 3, [](auto& q, auto&) { q.removeAllItems(); }, {}, 1},
+        {"delete the next", 2, [](auto&, const Items& i) { delete i[1]; }, {0}, 0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        useWavOutput();
+        std::unique_ptr<QueuePlayer> queue = queueOf(0, row.count);
+        const Items items = queue->items();
+        ASSERT_TRUE(waitBuffered(items.last()));
+        QSignalSpy changes(queue.get(), &QueuePlayer::currentItemChanged);
+        row.edit(*queue, items);
+        EXPECT_EQ(changes.size(), row.changes);
+        queue->play();
+        ASSERT_TRUE(waitForEnd(*queue));
+        queue.reset();
+        std::vector<Samples> expected;
+        for (int i : row.played)
+            expected.push_back(parts[size_t(i)]);
+        expectSamples(finishOutput(), joined(expected));
+    }
 }
-
-PlayerItem* itemFor(const QString& file) {
-    return new PlayerItem(QUrl::fromLocalFile(file));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, EditWhileBuffered,
-    ::testing::Values(BufferedEdit{"InsertAfterTheLast",
-                                   1,
-                                   [](QueuePlayer& queue, const QStringList& files) {
-                                       PlayerItem* next = itemFor(files[1]);
-                                       ASSERT_TRUE(queue.canInsert(next, nullptr));
-                                       queue.insert(next, nullptr);
-                                       EXPECT_FALSE(queue.canInsert(next, nullptr));
-                                   },
-                                   {0, 1}},
-                      BufferedEdit{"RemoveTheNextThenAppend",
-                                   2,
-                                   [](QueuePlayer& queue, const QStringList& files) {
-                                       queue.remove(queue.items()[1]);
-                                       queue.insert(itemFor(files[2]), nullptr);
-                                   },
-                                   {0, 2}},
-                      BufferedEdit{"InsertAfterTheCurrent",
-                                   2,
-                                   [](QueuePlayer& queue, const QStringList& files) {
-                                       queue.insert(itemFor(files[2]), queue.items()[0]);
-                                   },
-                                   {0, 2, 1}},
-                      BufferedEdit{"RemoveTheCurrent",
-                                   2,
-                                   [](QueuePlayer& queue, const QStringList&) {
-                                       PlayerItem* next = queue.items()[1];
-                                       QSignalSpy changes(&queue, &QueuePlayer::currentItemChanged);
-                                       queue.remove(queue.items()[0]);
-                                       EXPECT_EQ(queue.currentItem(), next);
-                                       EXPECT_EQ(changes.size(), 1);
-                                   },
-                                   {1}},
-                      BufferedEdit{"RemoveAll",
-                                   3,
-                                   [](QueuePlayer& queue, const QStringList&) {
-                                       queue.removeAllItems();
-                                       EXPECT_EQ(queue.currentItem(), nullptr);
-                                   },
-                                   {}},
-                      BufferedEdit{"DeleteTheNextItem",
-                                   2,
-                                   [](QueuePlayer& queue, const QStringList&) {
-                                       delete queue.items()[1];
-                                       EXPECT_EQ(queue.items().size(), 1);
-                                   },
-                                   {0}}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(PlayerTest, VolumeIsClampedAndScalesTheFrames) {
     std::unique_ptr<QueuePlayer> queue = queueOf(0, 1);
@@ -177,7 +138,7 @@ TEST_F(PlayerTest, VolumeIsClampedAndScalesTheFrames) {
     Samples half = parts[0];
     for (float& sample : half)
         sample *= 0.5f;
-    expectSamples(finishOutput().samples, half);
+    expectSamples(finishOutput(), half);
 }
 
 TEST_F(PlayerTest, OnlyItemsOfNoOtherQueueCanBeInserted) {
@@ -185,9 +146,11 @@ TEST_F(PlayerTest, OnlyItemsOfNoOtherQueueCanBeInserted) {
     std::unique_ptr<QueuePlayer> second = makeQueuePlayer({});
     EXPECT_FALSE(second->canInsert(first->items()[0], nullptr));
     EXPECT_FALSE(second->canInsert(nullptr, nullptr));
-    PlayerItem* loose = itemFor(files[1]);
+    auto* loose = new PlayerItem(QUrl::fromLocalFile(files[1]));
     EXPECT_FALSE(second->canInsert(loose, first->items()[0])); // not in this queue
+    EXPECT_TRUE(second->canInsert(loose, nullptr));
     second->insert(loose, nullptr);
+    EXPECT_FALSE(second->canInsert(loose, nullptr));
     EXPECT_EQ(second->currentItem(), loose);
 }
 
@@ -245,31 +208,31 @@ TEST_F(PlayerRealtime, AVolumeChangeWhilePlayingGlidesWithoutAStep) {
     ASSERT_TRUE(waitUntil([&] { return queue->currentTime() > 0.2; }));
     queue->setVolume(0.0f);
     ASSERT_TRUE(waitForEnd(*queue));
-    const FloatWav output = finishOutput();
-    ASSERT_EQ(frameCount(output.samples), Rate / 2);
-    EXPECT_EQ(output.samples.front(), 0.5f);
-    EXPECT_EQ(output.samples.back(), 0.0f);
-    EXPECT_LT(largestStep(output.samples, 1, Rate / 2), 0.01f);
+    const Samples output = finishOutput();
+    ASSERT_EQ(frameCount(output), Rate / 2);
+    EXPECT_EQ(output.front(), 0.5f);
+    EXPECT_EQ(output.back(), 0.0f);
+    EXPECT_LT(largestStep(output, 1, Rate / 2), 0.01f);
 }
 
 TEST_F(PlayerRealtime, ANewPlayerTakesOverTheOpenOutput) {
-    std::unique_ptr<QueuePlayer> first = queueOf(0, 1);
+    const Samples longer = writePcmWav(path("long.wav"), sine(Rate, Rate), Rate); // one second
+    std::unique_ptr<QueuePlayer> first = player({path("long.wav")});
     first->play();
     ASSERT_TRUE(waitUntil([&] { return first->currentTime() > 0.05; }));
-    std::unique_ptr<QueuePlayer> second = queueOf(1, 1);
+    std::unique_ptr<QueuePlayer> next = queueOf(1, 1);
     const int64_t playedByFirst = AudioOutput::shared().framesPlayed();
     first.reset();
-    second->play();
-    ASSERT_TRUE(waitForEnd(*second));
-    const FloatWav output = finishOutput();
-    ASSERT_TRUE(output.valid);
+    next->play();
+    ASSERT_TRUE(waitForEnd(*next));
+    const Samples output = finishOutput();
     // One file: a beginning of the first track, then all of the second.
-    const int64_t head = frameCount(output.samples) - Part;
+    const int64_t head = frameCount(output) - Part;
     ASSERT_GT(head, 0);
-    EXPECT_LT(head, Part);
+    EXPECT_LT(head, Rate);
     EXPECT_LE(head, playedByFirst);
-    expectSamples(slice(output.samples, 0, head), slice(parts[0], 0, head));
-    expectSamples(slice(output.samples, head, Part), parts[1]);
+    expectSamples(slice(output, 0, head), slice(longer, 0, head));
+    expectSamples(slice(output, head, Part), parts[1]);
 }
 
 } // namespace

@@ -49,7 +49,7 @@ TEST_F(SeekTest, APausedSeekLandsOnTheRequestedSample) {
             ASSERT_TRUE(waitForEnd(*queue));
             EXPECT_EQ(completions, QList<bool>{true});
         }
-        expectSamples(finishOutput().samples, slice(row.decoded, row.target, Frames - row.target),
+        expectSamples(finishOutput(), slice(row.decoded, row.target, Frames - row.target),
                       row.tolerance);
     }
 }
@@ -87,7 +87,7 @@ TEST_F(SeekTest, ASeekPastTheEndEndsTheItem) {
     ASSERT_TRUE(waitUntil([&] { return finished; }));
     queue->play();
     EXPECT_TRUE(waitForEnd(*queue));
-    EXPECT_EQ(finishOutput().samples.size(), 0u);
+    EXPECT_EQ(finishOutput().size(), 0u);
 }
 
 class SeekRealtime : public SeekTest {};
@@ -104,11 +104,11 @@ TEST_F(SeekRealtime, ASeekWhilePlayingMovesTheTimeAndTheSound) {
     EXPECT_GE(queue->currentTime(), 1.0);
     EXPECT_LT(queue->currentTime(), 1.1);
     ASSERT_TRUE(waitForEnd(*queue));
-    const FloatWav output = finishOutput();
+    const Samples output = finishOutput();
     // The tail of the output is the track from 1 s on.
     const Samples tail = slice(original, Rate, Frames - Rate);
-    ASSERT_GE(output.samples.size(), tail.size());
-    expectSamples(Samples(output.samples.end() - tail.size(), output.samples.end()), tail);
+    ASSERT_GE(output.size(), tail.size());
+    expectSamples(Samples(output.end() - tail.size(), output.end()), tail);
 }
 
 } // namespace

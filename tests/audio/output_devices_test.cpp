@@ -13,6 +13,9 @@ using testsupport::waitUntil;
 
 namespace {
 
+// Each look at the server runs pactl, which is slow on a busy machine.
+constexpr int Slow = 15000;
+
 // A sound server of our own, reached through PULSE_SERVER.
 class PrivateSoundServer {
 public:
@@ -34,7 +37,7 @@ public:
         if (!m_server.waitForStarted())
             return false;
         qputenv("PULSE_SERVER", ("unix:" + m_dir.path() + "/native").toUtf8());
-        return waitUntil([&] { return pactl({"info"}); });
+        return waitUntil([&] { return pactl({"info"}); }, Slow);
     }
     ~PrivateSoundServer() {
         m_server.kill();
@@ -80,37 +83,38 @@ TEST_F(OutputSwitchRealtime, MovesPlaybackKeepingThePlayerAndItsQueue) {
     AudioOutput::shared().configure("device");
     AudioOutputDevices devices;
     ASSERT_TRUE(devices.start());
-    ASSERT_TRUE(waitUntil([&] { return devices.devices().size() == 2; }));
+    ASSERT_TRUE(waitUntil([&] { return devices.devices().size() == 2; }, Slow));
     EXPECT_EQ(devices.devices()[1].name, "second");
 
     std::unique_ptr<QueuePlayer> queue = player(files);
     const QList<PlayerItem*> items = queue->items();
     queue->play();
-    ASSERT_TRUE(waitUntil([&] { return queue->currentTime() > 0.3; }));
+    ASSERT_TRUE(waitUntil([&] { return queue->currentTime() > 0.3; }, Slow));
     ASSERT_EQ(PrivateSoundServer::streamOutput(), "first");
 
     ASSERT_TRUE(devices.choose("second"));
     EXPECT_EQ(devices.currentDevice(), "second");
-    ASSERT_TRUE(waitUntil([] { return PrivateSoundServer::streamOutput() == "second"; }));
+    ASSERT_TRUE(waitUntil([] { return PrivateSoundServer::streamOutput() == "second"; }, Slow));
     const double movedAt = queue->currentTime();
     EXPECT_GT(movedAt, 0.3);
-    ASSERT_TRUE(waitUntil([&] { return queue->currentTime() > movedAt + 0.3; }));
+    ASSERT_TRUE(waitUntil([&] { return queue->currentTime() > movedAt + 0.3; }, Slow));
     EXPECT_EQ(queue->items(), items);
 
     // An output plugged in appears; the chosen one unplugged disappears and
     // the sound goes on elsewhere.
     ASSERT_TRUE(PrivateSoundServer::pactl({"load-module", "module-null-sink", "sink_name=third"}));
-    ASSERT_TRUE(waitUntil([&] { return devices.devices().size() == 3; }));
+    ASSERT_TRUE(waitUntil([&] { return devices.devices().size() == 3; }, Slow));
     QByteArray modules;
     ASSERT_TRUE(PrivateSoundServer::pactl({"list", "short", "modules"}, &modules));
     for (const QByteArray& line : modules.split('\n')) {
         if (line.contains("sink_name=second"))
             ASSERT_TRUE(PrivateSoundServer::pactl({"unload-module", line.split('\t')[0]}));
     }
-    ASSERT_TRUE(waitUntil([&] { return devices.devices().size() == 2; }));
+    ASSERT_TRUE(waitUntil([&] { return devices.devices().size() == 2; }, Slow));
     ASSERT_TRUE(waitUntil(
-        [&] { return !devices.currentDevice().isEmpty() && devices.currentDevice() != "second"; }));
+        [&] { return !devices.currentDevice().isEmpty() && devices.currentDevice() != "second"; },
+        Slow));
     const double unpluggedAt = queue->currentTime();
-    EXPECT_TRUE(waitUntil([&] { return queue->currentTime() > unpluggedAt + 0.2; }));
+    EXPECT_TRUE(waitUntil([&] { return queue->currentTime() > unpluggedAt + 0.2; }, Slow));
     EXPECT_EQ(queue->items(), items);
 }

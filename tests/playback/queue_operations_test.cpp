@@ -57,6 +57,12 @@ const char* const f123 = "f1 f2 f3";
 INSTANTIATE_TEST_SUITE_P(
     Cases, QueueOperations,
     ::testing::Values(
+        // The player's second item is the play-list entry after the loaded one.
+        QueueCase{"LoadWithAnEmptyQueue", "select G", "load g2", "", 0, "", "g2 g3", 1},
+        QueueCase{"LoadTheLastEntry", "queue f1 f2 f3 2", "load f3", f123, 2, "", "f3", 1},
+        QueueCase{"LoadOutsideThePlayList", "queue f1 f2 0", "load g2", "f1 f2", 0, "", "g2", 1},
+        QueueCase{"LoadATwiceQueuedFile", "queue f1 f2 f1 f3 2", "load f1", "f1 f2 f1 f3", 2, "",
+                  "f1 f3", 1},
         QueueCase{"FolderIntoAnEmptyQueue", "", "playFolder F", f123, 0, "queue index", "f1 f2", 1},
         QueueCase{"FolderAfterTheCurrentEntry", "queue f1 f2 0; load f1", "playFolder H",
                   "f1 h1 h2 f2", 1, "queue index", "h1 h2", 1},

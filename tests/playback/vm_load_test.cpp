@@ -61,19 +61,6 @@ TEST_F(LoadFile, SetsTrackStateSelectsFolderAndEnqueuesNext) {
     EXPECT_EQ(fake()->volume(), 0.5f);
 }
 
-// The second item is the play-list entry after the loaded one.
-TEST_F(LoadFile, TheSecondItemFollowsThePlayList) {
-    // From the stored queue of the row before, if any.
-    for (const auto& [steps, items] : {std::pair{"select G; load g2", "g2 g3"},
-                                       {"queue f1 f2 f3 2; load f3", "f3"},
-                                       {"queue f1 f2 0; load g2", "g2"},
-                                       {"queue f1 f2 f1 f3 2; load f1", "f1 f3"}}) {
-        makeViewModel();
-        run(steps);
-        EXPECT_EQ(playerItems(), QString(items).split(' ')) << steps;
-    }
-}
-
 TEST_F(LoadFile, AutoPlayStartsOnceTheDurationIsKnown) {
     for (const bool autoPlay : {true, false}) {
         vm->loadFile(library->file(autoPlay ? "f1" : "h1"), autoPlay);
@@ -217,68 +204,46 @@ TEST_F(LoadFile, ItemObservationsSetTheDurationAndBuffering) {
     EXPECT_TRUE(vm->isBuffering()) << "no current item";
 }
 
-struct BufferingCase {
-    const char* name;
-    QueuePlayer::TimeControlStatus status;
-    bool bufferEmpty;
-    bool ready;
-    bool failed;
-    bool downloading;
-    bool expected;
-};
-
-class BufferingState : public PlaybackFixture,
-                       public ::testing::WithParamInterface<BufferingCase> {};
-
-TEST_P(BufferingState, FollowsPlayerItemAndDownload) {
-    const BufferingCase c = GetParam();
-    makeViewModel();
-    vm->loadFile(library->file("g1"), false);
-    settle();
-    PlayerItem* item = fake()->currentItem();
-    item->setPlaybackBufferEmpty(c.bufferEmpty);
-    if (c.ready)
-        item->setReady(1);
-    if (c.failed)
-        item->setFailed("broken");
-    fake()->setTimeControlStatus(c.status);
-    vm->setIsDownloading(c.downloading);
-    vm->updateBufferingState();
-    EXPECT_EQ(vm->isBuffering(), c.expected);
+TEST_F(LoadFile, BufferingFollowsThePlayerTheItemAndTheDownload) {
+    using enum QueuePlayer::TimeControlStatus;
+    const struct {
+        QueuePlayer::TimeControlStatus status;
+        bool bufferEmpty, ready, failed, downloading, buffering;
+    } rows[] = {
+        {Playing, false, true, false, false, false},
+        {Paused, false, true, false, false, false},
+        {WaitingToPlayAtSpecifiedRate, false, true, false, false, true},
+        {Playing, true, true, false, false, true},
+        {Playing, false, false, false, false, true},
+        {Playing, false, true, true, false, true},
+        {Playing, false, true, false, true, true},
+    };
+    for (const auto& row : rows) {
+        vm->loadFile(library->file("g1"), false);
+        settle();
+        PlayerItem* item = fake()->currentItem();
+        item->setPlaybackBufferEmpty(row.bufferEmpty);
+        if (row.ready)
+            item->setReady(1);
+        if (row.failed)
+            item->setFailed("broken");
+        fake()->setTimeControlStatus(row.status);
+        vm->setIsDownloading(row.downloading);
+        vm->updateBufferingState();
+        EXPECT_EQ(vm->isBuffering(), row.buffering) << &row - rows;
+    }
 }
-
-using TCS = QueuePlayer::TimeControlStatus;
-INSTANTIATE_TEST_SUITE_P(
-    Cases, BufferingState,
-    ::testing::Values(BufferingCase{"playing", TCS::Playing, false, true, false, false, false},
-                      BufferingCase{"paused", TCS::Paused, false, true, false, false, false},
-                      BufferingCase{"waiting", TCS::WaitingToPlayAtSpecifiedRate, false, true,
-                                    false, false, true},
-                      BufferingCase{"bufferEmpty", TCS::Playing, true, true, false, false, true},
-                      BufferingCase{"notReady", TCS::Playing, false, false, false, false, true},
-                      BufferingCase{"failed", TCS::Playing, false, true, true, false, true},
-                      BufferingCase{"downloading", TCS::Playing, false, true, false, true, true}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(LoadFile, TogglePlayPause) {
     vm->togglePlayPause(); // no player: nothing
     vm->loadFile(library->file("g1"), false);
     vm->togglePlayPause();
-    EXPECT_EQ(fake()->timeControlStatus(), TCS::Playing);
+    EXPECT_EQ(fake()->timeControlStatus(), QueuePlayer::TimeControlStatus::Playing);
     vm->togglePlayPause();
-    EXPECT_EQ(fake()->timeControlStatus(), TCS::Paused);
-    fake()->setTimeControlStatus(TCS::WaitingToPlayAtSpecifiedRate);
+    EXPECT_EQ(fake()->timeControlStatus(), QueuePlayer::TimeControlStatus::Paused);
+    fake()->setTimeControlStatus(QueuePlayer::TimeControlStatus::WaitingToPlayAtSpecifiedRate);
     vm->togglePlayPause();
     EXPECT_EQ(fake()->playCalls, 2) << "waiting counts as not playing";
-}
-
-TEST_F(LoadFile, SelectContainingFolderOnlyAssignsAnotherFolder) {
-    QSignalSpy spy(vm.get(), &MediaLibraryViewModel::selectedFolderChanged);
-    vm->selectContainingFolder(library->file("h2"));
-    vm->selectContainingFolder(library->file("h1"));
-    vm->selectContainingFolder(MediaItem::audioFile("/elsewhere/a.mp3"));
-    EXPECT_EQ(spy.count(), 1);
-    EXPECT_EQ(vm->selectedFolderID(), library->folder("H").id());
 }
 
 } // namespace

@@ -222,19 +222,6 @@ TEST_F(SystemIntegration, CommandsActOnThePlayerAfterTheAnswer) {
     settle();
 }
 
-TEST_F(SystemIntegration, NextAndPreviousMoveThroughThePlayList) {
-    startWithQueue({"f1", "f2", "f3"}, 0);
-    vm->loadFile(library->file("f1"), false);
-    service->commands().nextTrack();
-    settle();
-    EXPECT_EQ(vm->currentQueueIndex(), 1);
-    EXPECT_EQ(vm->selectedFile()->name(), "f2.wav");
-    service->commands().previousTrack();
-    settle();
-    EXPECT_EQ(vm->currentQueueIndex(), 0);
-    EXPECT_EQ(vm->selectedFile()->name(), "f1.wav");
-}
-
 TEST_F(SystemIntegration, OpeningPlaysALibraryFileOrFolderAndRefusesAnythingElse) {
     writeFile(library->path("F/notes.txt"), "text");
     QDir().mkpath(library->path("Empty"));
@@ -298,21 +285,6 @@ TEST_F(SystemIntegration, VolumeReachesTheServiceAndThePlayerNowOrAtTheNextLoad)
 }
 
 // ---- Sleep prevention ---------------------------------------------------
-
-TEST_F(SystemIntegration, PlayingPreventsSystemSleepOnceThroughTheRateObserver) {
-    vm->loadFile(library->file("f1"), true);
-    // Sound starts once the duration is known.
-    ASSERT_TRUE(waitUntil([&] { return fake()->rate() > 0 && held == 1; }));
-    EXPECT_EQ(service->playbackStatus(), "Playing");
-    fake()->play();
-    fake()->play();
-    settle();
-    EXPECT_EQ(activities, QList<SleepMode>{SleepMode::systemOnly});
-    EXPECT_EQ(held, 1);
-    vm.reset(); // tearing the view model down allows sleep
-    EXPECT_EQ(held, 0);
-    EXPECT_EQ(SleepManager::shared().currentMode(), SleepMode::none);
-}
 
 TEST_F(SystemIntegration, FullScreenArtworkKeepsTheDisplayAwake) {
     FakeQueuePlayer* player = selectWithPlayer("f1");
