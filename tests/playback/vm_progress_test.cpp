@@ -89,10 +89,8 @@ TEST_F(Progress, QuittingSavesTheSecondsAsAJsonNumberOnceTheTrackHasStarted) {
                   .entryList(QDir::Files)
                   .size(),
               1);
-}
 
-TEST_F(Progress, AMissingDirectoryLosesThePositionButStillPrints) {
-    load("f1");
+    // Without its folder the position is lost, and the line printed all the same.
     fake()->reachTime(5);
     QDir(MediaCacheManager::shared().subdirectory("PlaybackPositions")).removeRecursively();
     takeLines();

@@ -65,7 +65,9 @@ protected:
         return callAndWait(client, message);
     }
     QVariant property(const QString& name, const QString& interface = playerInterface) {
-        return getProperty(client, MprisService::serviceName, interface, name);
+        const QDBusMessage reply =
+            call("Get", {interface, name}, "org.freedesktop.DBus.Properties");
+        return reply.arguments().value(0).value<QDBusVariant>().variant();
     }
     QDBusMessage setProperty(const QString& name, const QVariant& value) {
         return call("Set", {playerInterface, name, QVariant::fromValue(QDBusVariant(value))},

@@ -3,9 +3,7 @@
 #include "support/testsupport.h"
 
 #include <QCoreApplication>
-#include <QDBusArgument>
 #include <QDBusPendingCall>
-#include <QDBusVariant>
 #include <QFile>
 #include <QProcessEnvironment>
 #include <QTemporaryFile>
@@ -91,20 +89,6 @@ QDBusMessage callAndWait(QDBusConnection& bus, const QDBusMessage& call) {
     QDBusPendingCall pending = bus.asyncCall(call, 5000);
     testsupport::waitUntil([&] { return pending.isFinished(); }, 6000);
     return pending.reply();
-}
-
-QVariant getProperty(QDBusConnection& bus, const QString& service, const QString& interface,
-                     const QString& name) {
-    QDBusMessage call = QDBusMessage::createMethodCall(service, "/org/mpris/MediaPlayer2",
-                                                       "org.freedesktop.DBus.Properties", "Get");
-    call << interface << name;
-    const QDBusMessage reply = callAndWait(bus, call);
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
-        return {};
-    QVariant value = reply.arguments().first().value<QDBusVariant>().variant();
-    if (value.canConvert<QDBusArgument>())
-        return qdbus_cast<QVariantMap>(value.value<QDBusArgument>());
-    return value;
 }
 
 SignalRecorder::SignalRecorder(QDBusConnection& bus, const QString& path) {

@@ -51,10 +51,6 @@ private:
 // Sends a call and runs the event loop until its answer is in, so that
 // services living on this thread can answer it.
 QDBusMessage callAndWait(QDBusConnection& bus, const QDBusMessage& call);
-// Properties.Get of a property; the value is demarshalled for maps.
-QVariant getProperty(QDBusConnection& bus, const QString& service, const QString& interface,
-                     const QString& name);
-
 // Records PropertiesChanged and Seeked signals.
 class SignalRecorder : public QObject {
     Q_OBJECT
