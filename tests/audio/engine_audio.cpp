@@ -3,32 +3,18 @@
 #include "audio/audiooutput.h"
 #include "support/testsupport.h"
 
-#include <QFile>
 #include <QProcess>
 #include <QtEndian>
 #include <cmath>
 
 namespace enginetest {
 
-Samples sine(int frames, int sampleRate, double frequency, int64_t offset, double amplitude) {
+Samples sine(int frames, int sampleRate, double frequency, int64_t offset) {
     Samples samples(size_t(frames) * 2);
     for (int i = 0; i < frames; ++i) {
         const double t = double(offset + i) / sampleRate;
-        samples[2 * i] = float(amplitude * std::sin(2 * M_PI * frequency * t));
-        samples[2 * i + 1] = float(amplitude * std::sin(2 * M_PI * frequency * 1.5 * t + 1.0));
-    }
-    return samples;
-}
-
-Samples sweep(int frames, int sampleRate) {
-    Samples samples(size_t(frames) * 2);
-    const double duration = double(frames) / sampleRate;
-    const double k = std::log(8000.0 / 100.0) / duration;
-    for (int i = 0; i < frames; ++i) {
-        const double t = double(i) / sampleRate;
-        const double phase = 2 * M_PI * 100.0 * (std::exp(k * t) - 1) / k;
-        samples[2 * i] = float(0.6 * std::sin(phase));
-        samples[2 * i + 1] = float(0.4 * std::cos(phase));
+        samples[2 * i] = float(0.5 * std::sin(2 * M_PI * frequency * t));
+        samples[2 * i + 1] = float(0.5 * std::sin(2 * M_PI * frequency * 1.5 * t + 1.0));
     }
     return samples;
 }
@@ -39,48 +25,69 @@ Samples slice(const Samples& samples, int64_t from, int64_t count) {
     return Samples(samples.begin() + begin, samples.begin() + end);
 }
 
+Samples joined(const std::vector<Samples>& parts) {
+    Samples all;
+    for (const Samples& part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
 int64_t frameCount(const Samples& samples) {
     return int64_t(samples.size() / 2);
 }
 
-Samples writePcmWav(const QString& path, const Samples& samples, int sampleRate, int bits) {
-    const int bytesPerSample = bits / 8;
-    const double scale = bits == 16 ? 32768.0 : 8388608.0;
-    const double maxCode = scale - 1;
-    Samples stored(samples.size());
-    QByteArray data(int(samples.size()) * bytesPerSample, '\0');
-    for (size_t i = 0; i < samples.size(); ++i) {
-        const int32_t code =
-            int32_t(std::clamp(std::lround(samples[i] * scale), long(-scale), long(maxCode)));
-        stored[i] = float(code / scale);
-        for (int b = 0; b < bytesPerSample; ++b)
-            data[int(i) * bytesPerSample + b] = char((code >> (8 * b)) & 0xFF);
+void expectSamples(const Samples& actual, const Samples& expected, float tolerance) {
+    ASSERT_EQ(frameCount(actual), frameCount(expected));
+    for (size_t i = 0; i < expected.size(); ++i) {
+        if (!(std::abs(actual[i] - expected[i]) <= tolerance))
+            FAIL() << "first difference at frame " << i / 2 << ": " << actual[i] << " instead of "
+                   << expected[i];
     }
-    QByteArray header(44, '\0');
-    auto put32 = [&](int at, uint32_t v) { qToLittleEndian(v, header.data() + at); };
-    auto put16 = [&](int at, uint16_t v) { qToLittleEndian(v, header.data() + at); };
-    memcpy(header.data(), "RIFF", 4);
-    put32(4, uint32_t(36 + data.size()));
-    memcpy(header.data() + 8, "WAVEfmt ", 8);
-    put32(16, 16);
-    put16(20, 1);
-    put16(22, 2);
-    put32(24, uint32_t(sampleRate));
-    put32(28, uint32_t(sampleRate * 2 * bytesPerSample));
-    put16(32, uint16_t(2 * bytesPerSample));
-    put16(34, uint16_t(bits));
-    memcpy(header.data() + 36, "data", 4);
-    put32(40, uint32_t(data.size()));
-    testsupport::writeFile(path, header + data);
+}
+
+float largestStep(const Samples& samples, int64_t from, int64_t to) {
+    float largest = 0;
+    for (size_t i = 2 * size_t(std::max<int64_t>(from, 1));
+         i < 2 * size_t(std::min(to, frameCount(samples))); i += 2)
+        largest = std::max({largest, std::abs(samples[i] - samples[i - 2]),
+                            std::abs(samples[i + 1] - samples[i - 1])});
+    return largest;
+}
+
+Samples writePcmWav(const QString& path, const Samples& samples, int sampleRate, int bits) {
+    const int width = bits / 8;
+    const double scale = bits == 16 ? 32768.0 : 8388608.0;
+    Samples stored(samples.size());
+    QByteArray bytes(44 + int(samples.size()) * width, '\0');
+    char* data = bytes.data() + 44;
+    for (size_t i = 0; i < samples.size(); ++i, data += width) {
+        const auto code =
+            int32_t(std::clamp(std::lround(samples[i] * scale), -long(scale), long(scale) - 1));
+        stored[i] = float(code / scale);
+        for (int b = 0; b < width; ++b)
+            data[b] = char((code >> (8 * b)) & 0xFF);
+    }
+    char* head = bytes.data();
+    memcpy(head, "RIFF", 4);
+    qToLittleEndian(uint32_t(bytes.size() - 8), head + 4);
+    memcpy(head + 8, "WAVEfmt ", 8);
+    qToLittleEndian(uint32_t(16), head + 16);
+    qToLittleEndian(uint16_t(1), head + 20);
+    qToLittleEndian(uint16_t(2), head + 22);
+    qToLittleEndian(uint32_t(sampleRate), head + 24);
+    qToLittleEndian(uint32_t(sampleRate * 2 * width), head + 28);
+    qToLittleEndian(uint16_t(2 * width), head + 32);
+    qToLittleEndian(uint16_t(bits), head + 34);
+    memcpy(head + 36, "data", 4);
+    qToLittleEndian(uint32_t(bytes.size() - 44), head + 40);
+    testsupport::writeFile(path, bytes);
     return stored;
 }
 
 bool ffmpeg(const QString& input, const QString& output, const QStringList& arguments) {
-    QStringList all{QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"),
-                    QStringLiteral("-i"), input};
-    all << arguments << output;
     QByteArray log;
-    const int code = testsupport::runProgram(QStringLiteral("ffmpeg"), all, &log);
+    const int code = testsupport::runProgram(
+        "ffmpeg", QStringList{"-v", "error", "-y", "-i", input} + arguments << output, &log);
     if (code != 0)
         ADD_FAILURE() << "ffmpeg failed for " << output.toStdString() << ": " << log.toStdString();
     return code == 0;
@@ -88,10 +95,8 @@ bool ffmpeg(const QString& input, const QString& output, const QStringList& argu
 
 Samples ffmpegDecode(const QString& path, int channels) {
     QProcess process;
-    process.start(QStringLiteral("ffmpeg"),
-                  {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), path,
-                   QStringLiteral("-ac"), QString::number(channels), QStringLiteral("-f"),
-                   QStringLiteral("f32le"), QStringLiteral("-")});
+    process.start("ffmpeg", {"-v", "error", "-i", path, "-ac", QString::number(channels), "-f",
+                             "f32le", "-"});
     process.waitForFinished(60000);
     const QByteArray bytes = process.readAllStandardOutput();
     Samples samples(size_t(bytes.size()) / sizeof(float));
@@ -99,39 +104,21 @@ Samples ffmpegDecode(const QString& path, int channels) {
     return samples;
 }
 
-FloatWav readFloatWav(const QString& path) {
-    FloatWav wav;
+Samples readFloatWav(const QString& path, int* sampleRate) {
     const QByteArray bytes = testsupport::readFile(path);
-    if (bytes.size() < 44 || !bytes.startsWith("RIFF") || bytes.mid(8, 4) != "WAVE")
-        return wav;
-    const auto* data = reinterpret_cast<const uchar*>(bytes.constData());
-    if (qFromLittleEndian<uint16_t>(data + 20) != 3 || qFromLittleEndian<uint16_t>(data + 34) != 32)
-        return wav;
-    wav.channels = qFromLittleEndian<uint16_t>(data + 22);
-    wav.sampleRate = int(qFromLittleEndian<uint32_t>(data + 24));
-    const uint32_t dataBytes = qFromLittleEndian<uint32_t>(data + 40);
-    if (bytes.mid(36, 4) != "data" || 44 + qint64(dataBytes) > bytes.size())
-        return wav;
-    wav.samples.resize(dataBytes / sizeof(float));
-    memcpy(wav.samples.data(), bytes.constData() + 44, wav.samples.size() * sizeof(float));
-    wav.valid = true;
-    return wav;
+    const auto* head = reinterpret_cast<const uchar*>(bytes.constData());
+    if (bytes.size() < 44 || !bytes.startsWith("RIFF") || bytes.mid(36, 4) != "data" ||
+        qFromLittleEndian<uint16_t>(head + 20) != 3 ||
+        qFromLittleEndian<uint16_t>(head + 22) != 2 ||
+        qFromLittleEndian<uint16_t>(head + 34) != 32 ||
+        44 + qsizetype(qFromLittleEndian<uint32_t>(head + 40)) > bytes.size())
+        return {};
+    if (sampleRate)
+        *sampleRate = int(qFromLittleEndian<uint32_t>(head + 24));
+    Samples samples(qFromLittleEndian<uint32_t>(head + 40) / sizeof(float));
+    memcpy(samples.data(), head + 44, samples.size() * sizeof(float));
+    return samples;
 }
-
-float largestStep(const Samples& samples, int64_t from, int64_t to) {
-    float largest = 0;
-    for (int64_t i = std::max<int64_t>(from, 1); i < to && i < frameCount(samples); ++i)
-        largest = std::max(largest, stepAt(samples, i));
-    return largest;
-}
-
-float stepAt(const Samples& samples, int64_t frame) {
-    const size_t i = size_t(frame) * 2;
-    return std::max(std::abs(samples[i] - samples[i - 2]),
-                    std::abs(samples[i + 1] - samples[i - 1]));
-}
-
-// ---- fixture
 
 void EngineFixture::SetUp() {
     ASSERT_TRUE(dir.isValid());
@@ -139,37 +126,33 @@ void EngineFixture::SetUp() {
 }
 
 void EngineFixture::TearDown() {
-    AudioOutput::shared().configure(QStringLiteral("null"));
+    AudioOutput::shared().configure("null");
 }
 
-QString EngineFixture::path(const QString& name) const {
-    return dir.filePath(name);
-}
-
-void EngineFixture::useWavOutput(int sampleRate, bool fast) {
+void EngineFixture::useWavOutput(int sampleRate, bool realTime) {
     static int serial = 0;
-    outputPath = path(QStringLiteral("output-%1.wav").arg(++serial));
-    AudioOutput::shared().configure(QStringLiteral("wav:") + outputPath, fast, sampleRate);
+    outputPath = path(QString("output-%1.wav").arg(++serial));
+    AudioOutput::shared().configure("wav:" + outputPath, !realTime, sampleRate);
 }
 
-FloatWav EngineFixture::finishOutput() {
-    AudioOutput::shared().configure(QStringLiteral("null"));
-    return readFloatWav(outputPath);
+Samples EngineFixture::finishOutput() {
+    AudioOutput::shared().configure("null");
+    return readFloatWav(outputPath, &writtenRate);
 }
 
-QList<PlayerItem*> EngineFixture::itemsFor(const QStringList& paths) {
+std::unique_ptr<QueuePlayer> EngineFixture::player(const QStringList& paths) {
     QList<PlayerItem*> items;
     for (const QString& file : paths)
         items.append(new PlayerItem(QUrl::fromLocalFile(file)));
-    return items;
+    return makeQueuePlayer(items);
 }
 
-FloatWav EngineFixture::render(const QStringList& paths, int outputRate) {
+Samples EngineFixture::render(const QStringList& paths, int outputRate) {
     useWavOutput(outputRate);
     {
-        std::unique_ptr<QueuePlayer> player = makeQueuePlayer(itemsFor(paths));
-        player->play();
-        EXPECT_TRUE(waitForEnd(*player)) << "playback did not end";
+        std::unique_ptr<QueuePlayer> queue = player(paths);
+        queue->play();
+        EXPECT_TRUE(waitForEnd(*queue)) << "playback did not end";
     }
     return finishOutput();
 }

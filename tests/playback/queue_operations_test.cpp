@@ -1,349 +1,146 @@
 // Queue editing and navigation on the fake player: the resulting queue and
-// index, the order in which they are stored, and the player's second item.
+// index, the order in which they are stored, and the player's items.
 #include "support/testsupport.h"
 #include "support/viewmodelfixture.h"
 
-#include <QSignalSpy>
-
-using namespace testsupport;
 using namespace vmtest;
 
 namespace {
 
-class QueueOperations : public PlaybackFixture {
-protected:
-    void SetUp() override {
-        PlaybackFixture::SetUp();
-        makeViewModel();
-        QObject::connect(vm.get(), &MediaLibraryViewModel::playbackQueueChanged,
-                         [this] { assignments.append("queue"); });
-        QObject::connect(vm.get(), &MediaLibraryViewModel::currentQueueIndexChanged,
-                         [this] { assignments.append("index"); });
-    }
-
-    // A queue restored from an earlier run with its entry at `index` loaded.
-    void playing(const QStringList& queue, int index) {
-        startWithQueue(queue, index);
-        capturedLines([&] { vm->loadFile(library->file(queue[index]), false); });
-        assignments.clear();
-    }
-    void run(const std::function<void()>& operation) {
-        assignments.clear();
-        capturedLines(operation);
-        settle();
-    }
-    QStringList queue() const { return names(vm->playbackQueue()); }
-    QStringList playerItems() const { return fake() ? names(fake()->items()) : QStringList(); }
-    void expectStored() {
-        const auto stored = storedQueue();
-        ASSERT_TRUE(stored);
-        EXPECT_EQ(names(stored->queue), queue());
-        EXPECT_EQ(stored->index, vm->currentQueueIndex());
-    }
-
-    QStringList assignments;
+struct QueueCase {
+    const char* name;
+    const char* setup; // steps of PlaybackFixture::run
+    const char* edit;
+    const char* queue;
+    int index;
+    const char* assignments; // of the queue and the index, in the order they are stored
+    const char* items;       // the player's
+    int loads;               // new players
+    const char* seeks = "";
 };
 
-TEST_F(QueueOperations, FolderPlayedWithAnEmptyQueueBecomesTheQueue) {
-    run([&] { vm->playFolder(library->folder("F")); });
-    EXPECT_EQ(queue(), QStringList({"f1", "f2", "f3"}));
-    EXPECT_EQ(vm->currentQueueIndex(), 0);
-    EXPECT_EQ(assignments, QStringList({"queue", "index"}));
-    EXPECT_EQ(playerItems(), QStringList({"f1", "f2"}));
-    EXPECT_EQ(vm->selectedFolderID(), library->folder("F").id());
-    EXPECT_EQ(vm->selectedFileID(), library->file("f1").id());
-    capturedLines([&] { EXPECT_TRUE(waitUntil([&] { return fake()->playCalls == 1; })); });
-    expectStored();
+QStringList words(const char* text) {
+    return QString(text).split(' ', Qt::SkipEmptyParts);
 }
 
-TEST_F(QueueOperations, FolderPlayedDuringPlaybackGoesAfterTheCurrentEntry) {
-    playing({"f1", "f2"}, 0);
-    run([&] { vm->playFolder(library->folder("H")); });
-    EXPECT_EQ(queue(), QStringList({"f1", "h1", "h2", "f2"}));
-    EXPECT_EQ(vm->currentQueueIndex(), 1);
-    EXPECT_EQ(playerItems(), QStringList({"h1", "h2"}));
-    EXPECT_EQ(names(vm->flattenedFiles()), QStringList({"h1", "h2"}));
-    expectStored();
+class QueueOperations : public PlaybackFixture, public ::testing::WithParamInterface<QueueCase> {};
+
+TEST_P(QueueOperations, LeaveTheQueueIndexAndPlayerAsExpected) {
+    const QueueCase& row = GetParam();
+    makeViewModel();
+    run(row.setup);
+    QStringList assignments;
+    QObject::connect(vm.get(), &MediaLibraryViewModel::playbackQueueChanged,
+                     [&] { assignments.append("queue"); });
+    QObject::connect(vm.get(), &MediaLibraryViewModel::currentQueueIndexChanged,
+                     [&] { assignments.append("index"); });
+    const int players = playersMade;
+    run(row.edit);
+    settle();
+    EXPECT_EQ(names(vm->playbackQueue()), words(row.queue));
+    EXPECT_EQ(vm->currentQueueIndex(), row.index);
+    EXPECT_EQ(assignments, words(row.assignments));
+    EXPECT_EQ(playerItems(), words(row.items));
+    EXPECT_EQ(playersMade - players, row.loads);
+    QStringList seeks;
+    for (double seconds : fake() ? fake()->seeks : QList<double>())
+        seeks << QString::number(seconds);
+    EXPECT_EQ(seeks, words(row.seeks));
+    if (fake() && !fake()->items().isEmpty())
+        EXPECT_EQ(vm->selectedFile()->url(), fake()->items()[0]->url());
+    if (!assignments.isEmpty())
+        expectQueueStored();
 }
 
-TEST_F(QueueOperations, FolderWithoutAudioChangesOnlyTheSelection) {
-    playing({"f1", "f2"}, 0);
-    const MediaItem empty = MediaItem::folder(library->path("Empty"));
-    run([&] { vm->playFolder(empty); });
-    EXPECT_EQ(vm->selectedFolderID(), empty.id());
-    EXPECT_EQ(queue(), QStringList({"f1", "f2"}));
-    EXPECT_TRUE(assignments.isEmpty());
-}
+const char* const f123 = "f1 f2 f3";
 
-TEST_F(QueueOperations, PlayItemInsertsAfterTheCurrentEntryAndPlaysIt) {
-    playing({"f1", "f2", "f3"}, 0);
-    run([&] { vm->playItem(library->file("g1"), 0, true); });
-    EXPECT_EQ(queue(), QStringList({"f1", "g1", "f2", "f3"}));
-    EXPECT_EQ(vm->currentQueueIndex(), 1);
-    EXPECT_EQ(assignments, QStringList({"queue", "index"}));
-    EXPECT_EQ(vm->selectedFileID(), library->file("g1").id());
-    EXPECT_EQ(playerItems(), QStringList({"g1", "f2"}));
-    capturedLines([&] { EXPECT_TRUE(waitUntil([&] { return fake()->playCalls == 1; })); });
-    expectStored();
-}
+INSTANTIATE_TEST_SUITE_P(
+    Cases, QueueOperations,
+    ::testing::Values(
+        // The player's second item is the play-list entry after the loaded one.
+        QueueCase{"LoadWithAnEmptyQueue", "select G", "load g2", "", 0, "", "g2 g3", 1},
+        QueueCase{"LoadTheLastEntry", "queue f1 f2 f3 2", "load f3", f123, 2, "", "f3", 1},
+        QueueCase{"LoadOutsideThePlayList", "queue f1 f2 0", "load g2", "f1 f2", 0, "", "g2", 1},
+        QueueCase{"LoadATwiceQueuedFile", "queue f1 f2 f1 f3 2", "load f1", "f1 f2 f1 f3", 2, "",
+                  "f1 f3", 1},
+        QueueCase{"FolderIntoAnEmptyQueue", "", "playFolder F", f123, 0, "queue index", "f1 f2", 1},
+        QueueCase{"FolderAfterTheCurrentEntry", "queue f1 f2 0; load f1", "playFolder H",
+                  "f1 h1 h2 f2", 1, "queue index", "h1 h2", 1},
+        QueueCase{"FolderWithoutAudio", "queue f1 f2 0; load f1", "playFolder Empty/", "f1 f2", 0,
+                  "", "f1 f2", 0},
+        QueueCase{"PlayItemAfterTheCurrentEntry", "queue f1 f2 f3 0; load f1", "playItem g1",
+                  "f1 g1 f2 f3", 1, "queue index", "g1 f2", 1},
+        QueueCase{"PlayItemJumps", "queue f1 f2 f3 0; load f1", "jump f3 2", f123, 2, "index", "f3",
+                  1},
+        QueueCase{"PlayNextFolder", "queue f1 f2 f3 1; load f2", "playNext X", "f1 f2 x1 x2 f3", 1,
+                  "queue", "f2 x1", 0},
+        QueueCase{"PlayNextWithNothingLoadedPlays", "", "playNext G", "g1", 0, "queue index", "g1",
+                  1},
+        QueueCase{"PlayNextSeedsFromTheFolder", "select F; load f1", "playNext h2", "f1 h2 f2 f3",
+                  0, "queue queue", "f1 h2", 0},
+        QueueCase{"PlayNowBeforeTheCurrentEntry", "queue f1 f2 f3 1; load f2", "playNow g1",
+                  "f1 g1 f2 f3", 1, "queue index", "g1 f2", 1},
+        QueueCase{"PlayNowOfANonAudioFile", "queue f1 f2 0; load f1", "playNow notes.txt", "f1 f2",
+                  0, "", "f1 f2", 0},
+        QueueCase{"AddToQueueSeedsFromTheLoadedFileOn", "select F; load f1", "next; addToQueue h1",
+                  "f2 f3 h1", 0, "index queue index queue", "f2 f3", 1},
+        QueueCase{"AddToQueueSeedsWithALoadedFileElsewhere", "select F; load f1",
+                  "select G; addToQueue X", "f1 x1 x2", 0, "queue index queue", "f1 x1", 0},
+        QueueCase{"AddToQueueSkipsNonAudio", "", "select G; index 2; addToQueue cover.jpg",
+                  "g1 g2 g3", 2, "index queue", "", 0},
+        QueueCase{"ClearKeepsTheCurrentEntry", "queue f1 f2 f3 2; load f3", "clear", "f3", 0,
+                  "queue index", "f3", 0},
+        QueueCase{"ClearRemovesThePlayersNextItem", "queue f1 f2 f3 0; load f1", "clear", "f1", 0,
+                  "queue index", "f1", 0},
+        QueueCase{"ClearWithAnIndexOutsideTheQueue", "queue f1 f2 5", "clear", "", 0, "queue index",
+                  "", 0},
+        QueueCase{"PreviousAfterTwoSecondsRestarts", "queue f1 f2 f3 1; load f2; time 25",
+                  "previous", f123, 1, "", "f2 f3", 0, "0"},
+        QueueCase{"PreviousEarlyInTheFirstEntry", "queue f1 f2 f3 0; load f1; time 15", "previous",
+                  f123, 0, "", "f1 f2", 0},
+        QueueCase{"PreviousEarlyGoesBack", "queue f1 f2 f3 2; load f3; time 15", "previous", f123,
+                  1, "index", "f2 f3", 1},
+        QueueCase{"NextMovesOn", "queue f1 f2 f3 1; load f2", "next", f123, 2, "index", "f3", 1},
+        QueueCase{"NextStopsAtTheEnd", "queue f1 f2 f3 2; load f3", "next", f123, 2, "", "f3", 0},
+        QueueCase{"NavigationWithNothingLoaded", "queue f1 f2 f3 1", "next; previous", f123, 1, "",
+                  "", 0},
+        QueueCase{"PlayNextOfTheCurrentFile", "queue f1 f2 0; load f1", "playNext f1", "f1 f1 f2",
+                  0, "queue", "f1 f1", 0},
+        QueueCase{"ADuplicateContinuesAfterItsOwnPosition", "queue f1 f1 f2 2; load f2", "previous",
+                  "f1 f1 f2", 1, "index", "f1 f2", 1},
+        QueueCase{"RefreshWithNoNextEntry", "queue f1 f2 0; load f1", "queue f1 0; refresh", "f1",
+                  0, "queue index", "f1", 0},
+        QueueCase{"RefreshIntoAPlayerThatRefusesItems", "queue f1 f2 0; load f1",
+                  "refuse; playNext g1", "f1 g1 f2", 0, "queue", "f1", 0},
+        // A stored queue may come back with an index that no longer fits it.
+        QueueCase{"IndexPastTheEndClampedBeforePlayNext", "queue f1 f2 f3 2; load f3",
+                  "index 7; playNext g1", "f1 f2 f3 g1", 2, "index index queue", "f3 g1", 0},
+        QueueCase{"NegativeIndexClampedBeforePlayItem", "queue f1 f2 f3 2; load f3",
+                  "index -3; playItem h1", "f1 h1 f2 f3", 1, "index index queue index", "h1 f2", 1},
+        QueueCase{"IndexPastTheEndClampedBeforePlayNow", "queue f1 f2 f3 2; load f3",
+                  "index 40; playNow x1", "f1 f2 x1 f3", 2, "index index queue index", "x1 f3", 1},
+        QueueCase{"IndexPastTheEndClampedBeforeAnInsertion", "queue f3 f1 g1 h1 0; load f3",
+                  "index 9; insert x1 0", "f3 f1 g1 h1 x1", 3, "index index queue", "f3 x1", 0},
+        QueueCase{"NegativeIndexClampedBeforeAGroupMove", "queue f3 f1 g1 h1 0; load f3",
+                  "index -1; move 1 0", "f3 f1 h1 g1", 0, "index index queue", "f3 f1", 0}),
+    [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(QueueOperations, PlayItemWithoutInsertionJumps) {
-    playing({"f1", "f2", "f3"}, 0);
-    run([&] { vm->playItem(library->file("f3"), 2, false); });
-    EXPECT_EQ(queue(), QStringList({"f1", "f2", "f3"}));
-    EXPECT_EQ(vm->currentQueueIndex(), 2);
-    EXPECT_EQ(assignments, QStringList{"index"});
-    EXPECT_EQ(playerItems(), QStringList{"f3"});
-}
+class QueueById : public PlaybackFixture {};
 
-TEST_F(QueueOperations, PlayNextPutsAFolderAfterTheCurrentEntry) {
-    playing({"f1", "f2", "f3"}, 1);
-    EXPECT_EQ(playerItems(), QStringList({"f2", "f3"}));
-    run([&] { vm->playNext(library->folder("X")); });
-    EXPECT_EQ(queue(), QStringList({"f1", "f2", "x1", "x2", "f3"}));
-    EXPECT_EQ(vm->currentQueueIndex(), 1);
-    EXPECT_EQ(assignments, QStringList{"queue"});
-    EXPECT_EQ(playerItems(), QStringList({"f2", "x1"}));
-    expectStored();
-}
-
-TEST_F(QueueOperations, PlayNextWithNothingLoadedPlaysTheItem) {
-    run([&] { vm->playNext(library->folder("G")); });
-    EXPECT_EQ(queue(), QStringList{"g1"});
-    EXPECT_EQ(vm->selectedFileID(), library->file("g1").id());
-    EXPECT_EQ(playerItems(), QStringList{"g1"});
-}
-
-TEST_F(QueueOperations, PlayNextSeedsAnEmptyQueueWithTheFolderFiles) {
-    vm->setSelectedFolder(library->folder("F"));
-    capturedLines([&] { vm->loadFile(library->file("f1"), false); });
-    run([&] { vm->playNext(library->file("h2")); });
-    EXPECT_EQ(queue(), QStringList({"f1", "h2", "f2", "f3"}));
-    EXPECT_EQ(assignments, QStringList({"queue", "queue"}));
-    EXPECT_EQ(playerItems(), QStringList({"f1", "h2"}));
-}
-
-TEST_F(QueueOperations, PlayNowGoesBeforeTheCurrentEntry) {
-    playing({"f1", "f2", "f3"}, 1);
-    run([&] { vm->playNow(library->file("g1")); });
-    EXPECT_EQ(queue(), QStringList({"f1", "g1", "f2", "f3"}));
-    EXPECT_EQ(vm->currentQueueIndex(), 1);
-    EXPECT_EQ(assignments, QStringList({"queue", "index"}));
-    EXPECT_EQ(vm->selectedFileID(), library->file("g1").id());
-    EXPECT_EQ(playerItems(), QStringList({"g1", "f2"}));
-    expectStored();
-}
-
-TEST_F(QueueOperations, PlayNowOfANonAudioFileDoesNothing) {
-    playing({"f1", "f2"}, 0);
-    writeFile(library->path("F/notes.txt"), "x");
-    run([&] { vm->playNow(MediaItem::audioFile(library->path("F/notes.txt"))); });
-    EXPECT_TRUE(assignments.isEmpty());
-    EXPECT_EQ(queue(), QStringList({"f1", "f2"}));
-}
-
-TEST_F(QueueOperations, AddToQueueSeedsFromTheLoadedFileOnward) {
-    vm->setSelectedFolder(library->folder("F"));
-    capturedLines([&] { vm->loadFile(library->file("f1"), false); });
-    capturedLines([&] { vm->nextTrack(); });
-    ASSERT_EQ(vm->currentQueueIndex(), 1);
-    ASSERT_EQ(playerItems(), QStringList({"f2", "f3"}));
-
-    run([&] { vm->addToQueue(library->file("h1")); });
-    EXPECT_EQ(queue(), QStringList({"f2", "f3", "h1"}));
-    EXPECT_EQ(vm->currentQueueIndex(), 0);
-    EXPECT_EQ(assignments, QStringList({"queue", "index", "queue"}));
-    EXPECT_EQ(playerItems(), QStringList({"f2", "f3"}));
-    expectStored();
-}
-
-TEST_F(QueueOperations, AddToQueueSeedsWithTheLoadedFileAloneWhenItIsElsewhere) {
-    vm->setSelectedFolder(library->folder("F"));
-    capturedLines([&] { vm->loadFile(library->file("f1"), false); });
-    vm->setSelectedFolder(library->folder("G"));
-    run([&] { vm->addToQueue(library->folder("X")); });
-    EXPECT_EQ(queue(), QStringList({"f1", "x1", "x2"}));
-    EXPECT_EQ(vm->currentQueueIndex(), 0);
-    EXPECT_EQ(playerItems(), QStringList({"f1", "x1"}));
-}
-
-TEST_F(QueueOperations, AddToQueueWithNothingLoadedKeepsTheIndex) {
-    vm->setSelectedFolder(library->folder("G"));
-    vm->setCurrentQueueIndex(2);
-    writeFile(library->path("G/cover.jpg"), "x");
-    run([&] { vm->addToQueue(MediaItem::audioFile(library->path("G/cover.jpg"))); });
-    EXPECT_EQ(queue(), QStringList({"g1", "g2", "g3"}));
-    EXPECT_EQ(vm->currentQueueIndex(), 2);
-    EXPECT_EQ(assignments, QStringList{"queue"}) << "a non-audio file is not appended";
-    EXPECT_EQ(vm->player(), nullptr);
-}
-
-TEST_F(QueueOperations, ClearLeavesTheCurrentEntryPlayingAlone) {
-    playing({"f1", "f2", "f3"}, 2);
-    fake()->play();
-    run([&] { vm->clearQueue(); });
-    EXPECT_EQ(queue(), QStringList{"f3"});
-    EXPECT_EQ(vm->currentQueueIndex(), 0);
-    EXPECT_EQ(assignments, QStringList({"queue", "index"}));
-    EXPECT_EQ(playerItems(), QStringList{"f3"});
-    EXPECT_EQ(fake()->timeControlStatus(), QueuePlayer::TimeControlStatus::Playing);
-    expectStored();
-}
-
-TEST_F(QueueOperations, ClearRemovesThePlayersNextItem) {
-    playing({"f1", "f2", "f3"}, 0);
-    run([&] { vm->clearQueue(); });
-    EXPECT_EQ(queue(), QStringList{"f1"});
-    EXPECT_EQ(playerItems(), QStringList{"f1"});
-}
-
-TEST_F(QueueOperations, ClearWithAnIndexOutsideTheQueueEmptiesIt) {
-    startWithQueue({"f1", "f2"}, 5);
-    run([&] { vm->clearQueue(); });
-    EXPECT_TRUE(queue().isEmpty());
-    EXPECT_EQ(vm->currentQueueIndex(), 0);
-    expectStored();
-}
-
-TEST_F(QueueOperations, PreviousAfterTwoSecondsRestartsTheTrack) {
-    playing({"f1", "f2", "f3"}, 1);
-    fake()->reachTime(2.5);
-    FakeQueuePlayer* player = fake();
-    run([&] { vm->previousTrack(); });
-    EXPECT_EQ(fake(), player);
-    EXPECT_EQ(player->seeks, QList<double>{0.0});
-    EXPECT_EQ(vm->currentQueueIndex(), 1);
-    EXPECT_TRUE(assignments.isEmpty());
-}
-
-TEST_F(QueueOperations, PreviousEarlyInTheFirstEntryDoesNothing) {
-    playing({"f1", "f2", "f3"}, 0);
-    fake()->reachTime(1.5);
-    FakeQueuePlayer* player = fake();
-    run([&] { vm->previousTrack(); });
-    EXPECT_EQ(fake(), player);
-    EXPECT_TRUE(player->seeks.isEmpty());
-    EXPECT_TRUE(assignments.isEmpty());
-}
-
-TEST_F(QueueOperations, PreviousEarlyInATrackGoesBack) {
-    playing({"f1", "f2", "f3"}, 2);
-    fake()->reachTime(1.5);
-    run([&] { vm->previousTrack(); });
-    EXPECT_EQ(vm->currentQueueIndex(), 1);
-    EXPECT_EQ(vm->selectedFileID(), library->file("f2").id());
-    EXPECT_EQ(playerItems(), QStringList({"f2", "f3"}));
-}
-
-TEST_F(QueueOperations, NextMovesOnAndStopsAtTheEnd) {
-    playing({"f1", "f2", "f3"}, 1);
-    run([&] { vm->nextTrack(); });
-    EXPECT_EQ(vm->currentQueueIndex(), 2);
-    EXPECT_EQ(playerItems(), QStringList{"f3"});
-    FakeQueuePlayer* player = fake();
-    run([&] { vm->nextTrack(); });
-    EXPECT_EQ(vm->currentQueueIndex(), 2);
-    EXPECT_EQ(fake(), player) << "no new load at the end";
-    EXPECT_TRUE(assignments.isEmpty());
-}
-
-TEST_F(QueueOperations, NavigationWithNothingLoadedDoesNothing) {
-    startWithQueue({"f1", "f2", "f3"}, 1);
-    run([&] {
-        vm->nextTrack();
-        vm->previousTrack();
-    });
-    EXPECT_EQ(vm->currentQueueIndex(), 1);
-    EXPECT_EQ(vm->player(), nullptr);
-}
-
-TEST_F(QueueOperations, DuplicateEntriesPlayInTurn) {
-    playing({"f1", "f2"}, 0);
-    run([&] { vm->playNext(library->file("f1")); });
-    EXPECT_EQ(queue(), QStringList({"f1", "f1", "f2"}));
-    EXPECT_EQ(playerItems(), QStringList({"f1", "f1"}));
-    run([&] { fake()->advance(); });
-    EXPECT_EQ(vm->currentQueueIndex(), 1);
-    EXPECT_EQ(playerItems(), QStringList({"f1", "f2"}));
-    run([&] { vm->nextTrack(); });
-    EXPECT_EQ(vm->currentQueueIndex(), 2);
-    run([&] { vm->previousTrack(); });
-    EXPECT_EQ(vm->currentQueueIndex(), 1);
-    EXPECT_EQ(playerItems(), QStringList({"f1", "f2"})) << "the second f1 continues with f2";
-}
-
-TEST_F(QueueOperations, RefreshLeavesAMatchingSecondItemAlone) {
-    playing({"f1", "f2", "f3"}, 0);
-    PlayerItem* second = fake()->items()[1];
-    vm->refreshNextPlayerItem();
-    EXPECT_EQ(fake()->items()[1], second);
-}
-
-TEST_F(QueueOperations, RefreshWithNoNextEntryRemovesTheSecondItem) {
-    playing({"f1", "f2"}, 0);
-    vm->setPlaybackQueue(library->files({"f1"}));
-    vm->refreshNextPlayerItem();
-    EXPECT_EQ(playerItems(), QStringList{"f1"});
-}
-
-TEST_F(QueueOperations, RefreshIntoAPlayerThatRefusesItemsLeavesNoSecondItem) {
-    playing({"f1", "f2"}, 0);
-    fake()->acceptsItems = false;
-    run([&] { vm->playNext(library->file("g1")); });
-    EXPECT_EQ(playerItems(), QStringList{"f1"});
-}
-
-// A stored queue may come back with an index that no longer fits it.
-TEST_F(QueueOperations, OutOfRangeIndexIsClampedBeforeAnInsertion) {
-    playing({"f1", "f2", "f3"}, 2);
-    vm->setCurrentQueueIndex(7);
-    run([&] { vm->playNext(library->file("g1")); });
-    EXPECT_EQ(queue(), QStringList({"f1", "f2", "f3", "g1"}));
-    EXPECT_EQ(vm->currentQueueIndex(), 2);
-    EXPECT_EQ(assignments, QStringList({"index", "queue"}));
-    EXPECT_EQ(playerItems(), QStringList({"f3", "g1"}));
-    expectStored();
-
-    vm->setCurrentQueueIndex(-3);
-    run([&] { vm->playItem(library->file("h1"), 0, true); });
-    EXPECT_EQ(queue(), QStringList({"f1", "h1", "f2", "f3", "g1"}));
-    EXPECT_EQ(vm->currentQueueIndex(), 1);
-
-    vm->setCurrentQueueIndex(40);
-    run([&] { vm->playNow(library->file("x1")); });
-    EXPECT_EQ(queue(), QStringList({"f1", "h1", "f2", "f3", "x1", "g1"}));
-    EXPECT_EQ(vm->currentQueueIndex(), 4);
-}
-
-TEST_F(QueueOperations, OutOfRangeIndexIsClampedBeforeASplit) {
-    playing({"f3", "f1", "g1", "h1"}, 0);
-    vm->setCurrentQueueIndex(9);
-    run([&] { vm->insertItems({library->file("x1").id()}, 0); });
-    EXPECT_EQ(queue(), QStringList({"f3", "f1", "g1", "h1", "x1"}));
-    EXPECT_EQ(vm->currentQueueIndex(), 3);
-
-    vm->setCurrentQueueIndex(-1);
-    run([&] { vm->moveFolderGroups({1}, 0); });
-    EXPECT_EQ(queue().size(), 5) << "no entry lost or duplicated";
-    EXPECT_EQ(vm->currentQueueIndex(), 0);
-    expectStored();
-}
-
-TEST_F(QueueOperations, ByIdFormsLookTheItemUpAndSkipUnknownIds) {
-    playing({"f1", "f2"}, 0);
-    run([&] {
-        EXPECT_FALSE(vm->playNextByID("file:///nowhere/a.mp3"));
-        EXPECT_FALSE(vm->addToQueueByID("file:///nowhere/a.mp3"));
-        EXPECT_FALSE(vm->playItemByID("file:///nowhere/a.mp3"));
-        EXPECT_FALSE(vm->playNowByID("file:///nowhere/a.mp3"));
-        EXPECT_FALSE(vm->playFolderByID("file:///nowhere"));
-    });
-    EXPECT_TRUE(assignments.isEmpty());
-    run([&] { EXPECT_TRUE(vm->addToQueueByID(library->folder("H").id())); });
-    EXPECT_EQ(queue(), QStringList({"f1", "f2", "h1", "h2"}));
-    run([&] { EXPECT_TRUE(vm->playItemByID(library->file("x2").id())); });
-    EXPECT_EQ(queue(), QStringList({"f1", "x2", "f2", "h1", "h2"}));
-    EXPECT_EQ(vm->selectedFileID(), library->file("x2").id());
+TEST_F(QueueById, FormsFindTheItemOrChangeNothing) {
+    makeViewModel();
+    run("queue f1 f2 0; load f1");
+    const QString unknown = "file:///nowhere/a.mp3";
+    EXPECT_FALSE(vm->playNextByID(unknown));
+    EXPECT_FALSE(vm->addToQueueByID(unknown));
+    EXPECT_FALSE(vm->playItemByID(unknown));
+    EXPECT_FALSE(vm->playNowByID(unknown));
+    EXPECT_FALSE(vm->playFolderByID("file:///nowhere"));
+    EXPECT_EQ(names(vm->playbackQueue()), words("f1 f2"));
+    EXPECT_TRUE(vm->addToQueueByID(library->folder("H").id()));
+    EXPECT_TRUE(vm->playItemByID(library->file("x2").id()));
+    EXPECT_EQ(names(vm->playbackQueue()), words("f1 x2 f2 h1 h2"));
+    EXPECT_EQ(playerItems(), words("x2 f2"));
 }
 
 } // namespace

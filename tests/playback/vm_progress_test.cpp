@@ -16,27 +16,23 @@ namespace {
 
 class Progress : public PlaybackFixture {
 protected:
-    void load(const QString& name) {
-        capturedLines([&] { vm->loadFile(library->file(name), false); });
+    void SetUp() override {
+        PlaybackFixture::SetUp();
+        makeViewModel();
+        vm->seek(1); // without a player: nothing
+        EXPECT_FALSE(vm->progress()->isSeeking());
     }
+    void load(const QString& name) { vm->loadFile(library->file(name), false); }
     static QString positionFile(const MediaItem& item) {
         return MediaCacheManager::shared().subdirectory("PlaybackPositions") + '/' +
                cacheKey(item.url()) + ".json";
     }
 };
 
-TEST_F(Progress, TimeObserverFeedsCurrentTime) {
-    makeViewModel();
+TEST_F(Progress, TheOneTimeObserverMovesToEachNewPlayer) {
     load("f1");
-    ASSERT_EQ(fake()->observerIntervals.size(), 1);
-    EXPECT_EQ(fake()->observerIntervals.first(), 0.05);
     fake()->reachTime(1.25);
     EXPECT_EQ(vm->progress()->currentTime(), 1.25);
-}
-
-TEST_F(Progress, EachLoadMovesTheOneObserverToTheNewPlayer) {
-    makeViewModel();
-    load("f1");
     const auto firstLog = lastLog;
     load("f2");
     EXPECT_EQ(firstLog->timeObserversAtDestruction, 0);
@@ -47,8 +43,7 @@ TEST_F(Progress, EachLoadMovesTheOneObserverToTheNewPlayer) {
     EXPECT_EQ(vm->progress()->currentTime(), 0.5);
 }
 
-TEST_F(Progress, SeekHoldsTheTimeUntilItCompletes) {
-    makeViewModel();
+TEST_F(Progress, ASeekHoldsTheTimeUntilItCompletesOrIsInterrupted) {
     load("f1");
     fake()->reachTime(3);
     vm->seek(40);
@@ -60,18 +55,12 @@ TEST_F(Progress, SeekHoldsTheTimeUntilItCompletes) {
     EXPECT_FALSE(vm->progress()->isSeeking());
     fake()->reachTime(40);
     EXPECT_EQ(vm->progress()->currentTime(), 40.0);
-}
-
-TEST_F(Progress, InterruptedSeekAlsoEndsSeeking) {
-    makeViewModel();
-    load("f1");
     vm->seek(10);
     fake()->completeSeek(false);
     EXPECT_FALSE(vm->progress()->isSeeking());
 }
 
 TEST_F(Progress, SeekGoesToTheNearestMediaTimeStep) {
-    makeViewModel();
     load("f1");
     vm->seek(1.0001);
     vm->seek(83.25);
@@ -79,67 +68,34 @@ TEST_F(Progress, SeekGoesToTheNearestMediaTimeStep) {
     EXPECT_EQ(fake()->seeks, QList<double>({1.0, 83.25, 0.0}));
 }
 
-TEST_F(Progress, SeekWithoutPlayerChangesNothing) {
-    makeViewModel();
-    vm->seek(0);
-    EXPECT_FALSE(vm->progress()->isSeeking());
-    EXPECT_EQ(vm->progress()->currentTime(), 0.0);
-}
-
-TEST_F(Progress, QuittingAtZeroWritesAndPrintsNothing) {
-    makeViewModel();
+TEST_F(Progress, QuittingSavesTheSecondsAsAJsonNumberOnceTheTrackHasStarted) {
     load("f1");
-    const QStringList lines = capturedLines([&] { vm->savePlaybackPosition(); });
-    EXPECT_TRUE(lines.isEmpty());
+    vm->savePlaybackPosition(); // at zero: nothing
+    EXPECT_TRUE(takeLines().filter("Saved").isEmpty());
     EXPECT_FALSE(QFile::exists(positionFile(library->file("f1"))));
-}
-
-TEST_F(Progress, QuittingMidTrackWritesTheSecondsAsAJsonNumber) {
-    makeViewModel();
-    load("f1");
     fake()->reachTime(83.25);
-    const QStringList lines = capturedLines([&] { vm->savePlaybackPosition(); });
-    EXPECT_EQ(lines, QStringList{"Saved playback position: 83.25 for f1.wav"});
-    const QByteArray content = readFile(positionFile(library->file("f1")));
-    EXPECT_EQ(content, "83.25");
-    EXPECT_EQ(PlaybackPositionStore::decode(content), 83.25);
-}
+    vm->savePlaybackPosition();
+    EXPECT_EQ(takeLines(), QStringList{"Saved playback position: 83.25 for f1.wav"});
+    EXPECT_EQ(readFile(positionFile(library->file("f1"))), "83.25");
 
-TEST_F(Progress, AboutToQuitSavesThePosition) {
-    makeViewModel();
-    load("g2");
-    fake()->reachTime(7.5);
-    capturedLines([&] {
-        QMetaObject::invokeMethod(QCoreApplication::instance(), "aboutToQuit",
-                                  Qt::DirectConnection);
-    });
-    EXPECT_EQ(readFile(positionFile(library->file("g2"))), "7.5");
-}
-
-TEST_F(Progress, TheSameTrackSharesOneFileAndTheLaterQuitWins) {
-    makeViewModel();
-    load("f1");
-    fake()->reachTime(10);
-    capturedLines([&] { vm->savePlaybackPosition(); });
+    // The same track shares one file and the later quit wins.
     load("f2");
     load("f1");
     fake()->reachTime(0.1 + 0.2);
-    capturedLines([&] { vm->savePlaybackPosition(); });
+    QMetaObject::invokeMethod(QCoreApplication::instance(), "aboutToQuit", Qt::DirectConnection);
     EXPECT_EQ(PlaybackPositionStore::decode(readFile(positionFile(library->file("f1")))),
               0.1 + 0.2);
     EXPECT_EQ(QDir(MediaCacheManager::shared().subdirectory("PlaybackPositions"))
                   .entryList(QDir::Files)
                   .size(),
               1);
-}
 
-TEST_F(Progress, MissingDirectoryLosesThePositionButStillPrints) {
-    makeViewModel();
-    load("f1");
+    // Without its folder the position is lost, and the line printed all the same.
     fake()->reachTime(5);
     QDir(MediaCacheManager::shared().subdirectory("PlaybackPositions")).removeRecursively();
-    const QStringList lines = capturedLines([&] { vm->savePlaybackPosition(); });
-    EXPECT_EQ(lines, QStringList{"Saved playback position: 5.0 for f1.wav"});
+    takeLines();
+    vm->savePlaybackPosition();
+    EXPECT_EQ(takeLines(), QStringList{"Saved playback position: 5.0 for f1.wav"});
     EXPECT_FALSE(QFile::exists(positionFile(library->file("f1"))));
 }
 
@@ -149,9 +105,8 @@ TEST(PlaybackPositionStore, EncodesNumbersThatReadBackExactly) {
         EXPECT_EQ(PlaybackPositionStore::decode(json), seconds) << json.constData();
     }
     EXPECT_TRUE(PlaybackPositionStore::encode(std::numeric_limits<double>::infinity()).isEmpty());
-    EXPECT_FALSE(PlaybackPositionStore::decode("\"83\""));
-    EXPECT_FALSE(PlaybackPositionStore::decode("1],[2"));
-    EXPECT_FALSE(PlaybackPositionStore::decode(""));
+    for (const char* bad : {"\"83\"", "1],[2", ""})
+        EXPECT_FALSE(PlaybackPositionStore::decode(bad)) << bad;
 }
 
 } // namespace

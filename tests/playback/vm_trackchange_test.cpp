@@ -14,144 +14,87 @@ namespace {
 
 class TrackChange : public PlaybackFixture {
 protected:
-    // Loads the queue entry at `index` and lets the player reach its end.
-    QStringList loadAndAdvance(const QStringList& queue, int index) {
-        startWithQueue(queue, index);
-        capturedLines([&] { vm->loadFile(vm->playbackQueue()[index], true); });
-        return capturedLines([&] {
-            fake()->advance();
-            settle();
-        });
+    void SetUp() override {
+        PlaybackFixture::SetUp();
+        makeViewModel();
     }
 };
 
-TEST_F(TrackChange, AdvanceMovesIndexAppendsFollowingItemAndNotifiesOnce) {
-    makeViewModel();
+TEST_F(TrackChange, AdvanceMovesTheIndexSelectsTheTrackAndAppendsTheFollowingItem) {
     QSignalSpy notified(&AppNotifications::shared(), &AppNotifications::playerTrackChanged);
-    const QStringList lines = loadAndAdvance({"f1", "f2", "f3", "g1", "g2"}, 2);
-
-    EXPECT_EQ(vm->currentQueueIndex(), 3);
-    EXPECT_EQ(names(fake()->items()), QStringList({"g1", "g2"}));
-    EXPECT_EQ(notified.count(), 1);
+    run("queue f1 f2 f3 g1 g2 2; load f3");
+    takeLines();
+    run("end");
+    settle();
+    const QStringList lines = takeLines();
     EXPECT_TRUE(lines.contains("Gapless transition to: g1.wav"));
     EXPECT_TRUE(lines.contains("Enqueued subsequent track: g2.wav"));
+    EXPECT_EQ(vm->currentQueueIndex(), 3);
+    EXPECT_EQ(playerItems(), QStringList({"g1", "g2"}));
+    EXPECT_EQ(notified.count(), 1);
     EXPECT_EQ(vm->selectedFileID(), library->file("g1").id());
     EXPECT_EQ(vm->selectedFolderID(), library->folder("G").id());
     EXPECT_EQ(QSettings().value("LastSelectedFilePath").toString(), library->path("G/g1.wav"));
     EXPECT_EQ(vm->currentTitle(), "g1.wav");
     EXPECT_EQ(vm->currentArtist(), "Unknown Artist");
     ASSERT_TRUE(waitUntil([&] { return vm->progress()->duration() > 0; }));
-    const auto stored = storedQueue();
-    ASSERT_TRUE(stored);
-    EXPECT_EQ(stored->index, 3);
+    expectQueueStored();
 }
 
-// A track shorter than the turn of the GUI thread (under 100 ms) has ended
-// before its change is handled: the handler follows the item the player
-// announced, and the player, which ran out, goes on with the next entry.
-TEST_F(TrackChange, ShortTrackEndedBeforeItsChangeWasHandledStillMovesTheQueueOn) {
-    makeViewModel();
-    startWithQueue({"f1", "f2", "f3", "g1"}, 0);
-    capturedLines([&] { vm->loadFile(library->file("f1"), true); });
-    const QStringList lines = capturedLines([&] {
-        fake()->advance(); // f1 ends: f2 plays...
-        fake()->advance(); // ...and ends too, all before the handlers run
-        settle();
-    });
-    EXPECT_TRUE(lines.contains("Gapless transition to: f2.wav"));
-    EXPECT_EQ(vm->currentQueueIndex(), 2);
-    EXPECT_EQ(vm->selectedFileID(), library->file("f3").id());
-    EXPECT_EQ(names(fake()->items()), QStringList({"f3", "g1"}));
-    EXPECT_GT(fake()->rate(), 0.0f);
-}
+struct FollowCase {
+    const char* name;
+    const char* steps; // of PlaybackFixture::run
+    int index;
+    const char* selected;
+    const char* items;
+    int notified;         // track changes told to the app
+    bool playing = false; // the player was started to go on
+};
 
-TEST_F(TrackChange, AdvanceToTheLastEntryAppendsNothing) {
-    makeViewModel();
+class FollowThePlayer : public TrackChange, public ::testing::WithParamInterface<FollowCase> {};
+
+TEST_P(FollowThePlayer, MovesTheQueueAndTheSelection) {
+    const FollowCase& row = GetParam();
     QSignalSpy notified(&AppNotifications::shared(), &AppNotifications::playerTrackChanged);
-    const QStringList lines = loadAndAdvance({"f1", "f2", "f3"}, 1);
-    EXPECT_EQ(vm->currentQueueIndex(), 2);
-    EXPECT_EQ(names(fake()->items()), QStringList{"f3"});
-    EXPECT_TRUE(lines.filter("Enqueued subsequent track").isEmpty());
-    EXPECT_EQ(notified.count(), 1);
+    run(row.steps);
+    settle();
+    EXPECT_EQ(notified.count(), row.notified);
+    EXPECT_EQ(vm->currentQueueIndex(), row.index);
+    EXPECT_EQ(vm->selectedFile()->name(), QString(row.selected) + ".wav");
+    EXPECT_EQ(playerItems(), QString(row.items).split(' ', Qt::SkipEmptyParts));
+    EXPECT_EQ(fake()->rate() > 0, row.playing);
+    if (playerItems().size() < 2)
+        EXPECT_TRUE(takeLines().filter("Enqueued subsequent track").isEmpty());
 }
 
-TEST_F(TrackChange, DuplicateEntryAdvancesToTheNextPosition) {
-    makeViewModel();
-    loadAndAdvance({"f1", "f2", "f1", "f2", "f3"}, 2);
-    EXPECT_EQ(vm->currentQueueIndex(), 3) << "not the first f2 at position 1";
-    EXPECT_EQ(names(fake()->items()), QStringList({"f2", "f3"}));
-}
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FollowThePlayer,
+    ::testing::Values(
+        FollowCase{"ToTheLastEntry", "queue f1 f2 f3 1; load f2; end", 2, "f3", "f3", 1},
+        FollowCase{"ADuplicateToItsNextPosition", "queue f1 f2 f1 f2 f3 2; load f1; end", 3, "f2",
+                   "f2 f3", 1},
+        FollowCase{"WithAnEmptyQueueTheIndexStays", "select F; load f1; end", 0, "f2", "f2", 1},
+        FollowCase{"PastTheLastItemTheSelectionStays", "queue f1 f2 1; load f2; end", 1, "f2", "",
+                   0},
+        // A track shorter than a turn of the GUI thread has ended before its
+        // change is handled: the player, which ran out, goes on with the next.
+        FollowCase{"TwoEndsInOneTurn", "queue f1 f2 f3 g1 0; load f1; end; end", 2, "f3", "f3 g1",
+                   2, true},
+        FollowCase{"ToAnItemOutsideThePlayList", "queue f1 f2 0; load f1; enqueue h2; end", 0, "h2",
+                   "h2 f2", 1},
+        FollowCase{"IntoAFullPlayer", "queue f1 f2 f3 g1 0; load f1; refuse; end", 1, "f2", "f2",
+                   1},
+        FollowCase{"ADiscardedPlayersEndIsIgnored", "queue f1 f2 f3 0; load f1; end; load f3", 0,
+                   "f3", "f3", 0},
+        // A failed current item of a playing player is skipped; with nothing
+        // after it the player stops.
+        FollowCase{"AFailedItemIsSkipped", "queue f1 f2 f3 0; load f1; start; fail", 1, "f2",
+                   "f2 f3", 0, true},
+        FollowCase{"AFailedLastItemStops", "queue f1 f2 f3 2; load f3; start; fail", 2, "f3", "f3",
+                   0}),
+    [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(TrackChange, WithAnEmptyQueueTheIndexStaysAndNothingMoreIsEnqueued) {
-    makeViewModel();
-    vm->setSelectedFolder(library->folder("F"));
-    capturedLines([&] { vm->loadFile(library->file("f1"), true); });
-    EXPECT_EQ(names(fake()->items()), QStringList({"f1", "f2"}));
-    capturedLines([&] {
-        fake()->advance();
-        settle();
-    });
-    EXPECT_EQ(vm->selectedFileID(), library->file("f2").id());
-    EXPECT_EQ(vm->currentQueueIndex(), 0);
-    EXPECT_EQ(names(fake()->items()), QStringList{"f2"}) << "playback stops after f2";
-}
-
-TEST_F(TrackChange, EndOfTheLastItemKeepsTheSelection) {
-    makeViewModel();
-    QSignalSpy notified(&AppNotifications::shared(), &AppNotifications::playerTrackChanged);
-    loadAndAdvance({"f1", "f2"}, 1);
-    EXPECT_EQ(vm->currentQueueIndex(), 1);
-    EXPECT_EQ(vm->selectedFileID(), library->file("f2").id());
-    EXPECT_EQ(vm->player(), fake()) << "the stopped player stays";
-    EXPECT_EQ(notified.count(), 0);
-}
-
-TEST_F(TrackChange, ItemOutsideThePlayListIsFoundInTheLibrary) {
-    makeViewModel();
-    startWithQueue({"f1", "f2"}, 0);
-    capturedLines([&] { vm->loadFile(library->file("f1"), true); });
-    fake()->remove(fake()->items()[1]);
-    fake()->insert(vm->makePlayerItem(library->file("h2").url()));
-    capturedLines([&] {
-        fake()->advance();
-        settle();
-    });
-    EXPECT_EQ(vm->selectedFileID(), library->file("h2").id());
-    EXPECT_EQ(vm->currentQueueIndex(), 0) << "not in the queue: assigned its old value";
-}
-
-TEST_F(TrackChange, FullPlayerGetsNoSubsequentItem) {
-    makeViewModel();
-    startWithQueue({"f1", "f2", "f3", "g1"}, 0);
-    capturedLines([&] { vm->loadFile(library->file("f1"), true); });
-    fake()->acceptsItems = false;
-    const QStringList lines = capturedLines([&] {
-        fake()->advance();
-        settle();
-    });
-    EXPECT_EQ(vm->currentQueueIndex(), 1);
-    EXPECT_EQ(names(fake()->items()), QStringList{"f2"});
-    EXPECT_TRUE(lines.filter("Enqueued subsequent track").isEmpty());
-}
-
-TEST_F(TrackChange, ChangesOfADiscardedPlayerAreIgnored) {
-    makeViewModel();
-    startWithQueue({"f1", "f2", "f3"}, 0);
-    capturedLines([&] { vm->loadFile(library->file("f1"), true); });
-    FakeQueuePlayer* old = fake();
-    capturedLines([&] {
-        old->advance(); // queued before the next load
-        vm->loadFile(library->file("f3"), true);
-        settle();
-    });
-    EXPECT_EQ(vm->currentQueueIndex(), 0);
-    EXPECT_EQ(vm->selectedFileID(), library->file("f3").id());
-}
-
-class DownloadStatus : public PlaybackFixture {};
-
-TEST_F(DownloadStatus, SparsePlaceholderCountsAsDownloadingAndPollingNoticesTheData) {
-    makeViewModel();
+TEST_F(TrackChange, ASparsePlaceholderIsDownloadingUntilItsDataArrives) {
     const QString path = library->path("F/cloud.wav");
     {
         QFile file(path);
@@ -159,32 +102,24 @@ TEST_F(DownloadStatus, SparsePlaceholderCountsAsDownloadingAndPollingNoticesTheD
         ASSERT_TRUE(file.resize(5 * 1024 * 1024)); // sparse: nothing allocated
     }
     vm->setCurrentArtwork(QImage(4, 4, QImage::Format_RGB32));
-    capturedLines([&] { vm->loadFile(MediaItem::audioFile(path), false); });
+    vm->loadFile(MediaItem::audioFile(path), false);
     EXPECT_TRUE(vm->isDownloading());
     EXPECT_TRUE(vm->currentArtwork().isNull());
     fake()->currentItem()->setPlaybackBufferEmpty(false); // whatever the item reports next
     settle();
     EXPECT_TRUE(vm->isBuffering());
-
     writeWav(path, 44100 * 30); // the data arrives: 2.6 MB allocated
-    capturedLines([&] { EXPECT_TRUE(waitUntil([&] { return !vm->isDownloading(); }, 2500)); });
+    EXPECT_TRUE(waitUntil([&] { return !vm->isDownloading(); }, 2500));
 }
 
-TEST_F(DownloadStatus, MissingFileCountsAsDownloading) {
-    makeViewModel();
-    capturedLines([&] { vm->loadFile(MediaItem::audioFile(library->path("F/gone.wav")), false); });
-    EXPECT_TRUE(vm->isDownloading());
-    fake()->currentItem()->setFailed("No such file or directory");
-    settle();
-    EXPECT_TRUE(vm->isBuffering());
-}
-
-TEST_F(DownloadStatus, LocalFileIsNotDownloadingAndPollingGoesOn) {
-    makeViewModel();
+TEST_F(TrackChange, AMissingFileIsDownloadingAndALocalOneIsPolledOn) {
     vm->setIsDownloading(true);
-    capturedLines([&] { vm->loadFile(library->file("g1"), false); });
+    vm->loadFile(library->file("g1"), false);
     EXPECT_FALSE(vm->isDownloading());
-    // The poll still runs: a file removed afterwards is noticed within a second or so.
+    vm->loadFile(MediaItem::audioFile(library->path("F/gone.wav")), false);
+    EXPECT_TRUE(vm->isDownloading());
+    vm->loadFile(library->file("g1"), false);
+    // The poll goes on: a file removed afterwards is noticed within a second or so.
     QFile::remove(library->path("G/g1.wav"));
     EXPECT_TRUE(waitUntil([&] { return vm->isDownloading(); }, 2500));
 }

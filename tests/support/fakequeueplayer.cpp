@@ -56,10 +56,9 @@ void FakeQueuePlayer::pause() {
     setTimeControlStatus(TimeControlStatus::Paused);
 }
 
-int FakeQueuePlayer::addPeriodicTimeObserver(double intervalSeconds, TimeObserver observer) {
+int FakeQueuePlayer::addPeriodicTimeObserver(double, TimeObserver observer) {
     const int token = m_nextToken++;
     m_observers.insert(token, std::move(observer));
-    observerIntervals.insert(token, intervalSeconds);
     return token;
 }
 
@@ -100,11 +99,4 @@ void FakeQueuePlayer::setTimeControlStatus(TimeControlStatus status) {
         return;
     m_status = status;
     emit timeControlStatusChanged(status);
-}
-
-QStringList FakeQueuePlayer::itemFileNames() const {
-    QStringList names;
-    for (const PlayerItem* item : m_items)
-        names.append(item->url().fileName());
-    return names;
 }

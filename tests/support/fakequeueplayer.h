@@ -46,13 +46,11 @@ public:
     void reachTime(double seconds);
     void completeSeek(bool finished);
     void setTimeControlStatus(TimeControlStatus status);
-    QStringList itemFileNames() const;
 
     bool acceptsItems = true;
     int playCalls = 0;
     int pauseCalls = 0;
     QList<double> seeks;
-    QMap<int, double> observerIntervals;
     std::shared_ptr<FakePlayerLog> log = std::make_shared<FakePlayerLog>();
 
 private:

@@ -8,8 +8,10 @@
 #include <QCoreApplication>
 #include <QDataStream>
 #include <QFile>
+#include <QMap>
 #include <QSettings>
 #include <cmath>
+#include <cstdio>
 
 namespace vmtest {
 
@@ -101,6 +103,9 @@ void PlaybackFixture::SetUp() {
     // Empties the cache tree, the stored queue included.
     testsupport::capturedLines([] { MediaCacheManager::shared().clearCache(); });
     library = std::make_unique<TestLibrary>();
+    fflush(stdout);
+    ::testing::internal::CaptureStdout();
+    m_capturing = true;
 }
 
 void PlaybackFixture::TearDown() {
@@ -108,22 +113,44 @@ void PlaybackFixture::TearDown() {
     AtomicFileWriter::shared().waitForIdle();
     // Deferred deletions of players and items.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    if (!m_capturing)
+        return;
+    takeLines();
+    ::testing::internal::GetCapturedStdout();
+    if (HasFailure())
+        std::fputs(m_transcript.toUtf8().constData(), stdout);
+}
+
+QStringList PlaybackFixture::takeLines() {
+    fflush(stdout);
+    m_transcript += QString::fromStdString(::testing::internal::GetCapturedStdout());
+    ::testing::internal::CaptureStdout();
+    QStringList lines = m_transcript.mid(m_handedOut).split('\n');
+    m_handedOut = m_transcript.size();
+    lines.removeAll(QString());
+    return lines;
 }
 
 void PlaybackFixture::makeViewModel(bool useEngine) {
-    testsupport::capturedLines([&] { vm = std::make_unique<MediaLibraryViewModel>(); });
+    vm = std::make_unique<MediaLibraryViewModel>();
     vm->setRootFolder(library->root());
+    takeLines(); // what a start prints
     if (useEngine)
         return;
     vm->setPlayerFactory([this](const QList<PlayerItem*>& items) {
         auto player = std::make_unique<FakeQueuePlayer>(items);
         lastLog = player->log;
+        ++playersMade;
         return player;
     });
 }
 
 FakeQueuePlayer* PlaybackFixture::fake() const {
     return qobject_cast<FakeQueuePlayer*>(vm ? vm->player() : nullptr);
+}
+
+QStringList PlaybackFixture::playerItems() const {
+    return vm && vm->player() ? names(vm->player()->items()) : QStringList();
 }
 
 void PlaybackFixture::settle() {
@@ -140,9 +167,82 @@ std::optional<PersistedQueue> PlaybackFixture::storedQueue() {
         testsupport::readFile(MediaCacheManager::shared().queueFilePath()), &error);
 }
 
+void PlaybackFixture::expectQueueStored() const {
+    const auto stored = storedQueue();
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(names(stored->queue), names(vm->playbackQueue()));
+    EXPECT_EQ(stored->index, vm->currentQueueIndex());
+}
+
 void PlaybackFixture::startWithQueue(const QStringList& fileNames, int index) {
     vm->setPlaybackQueue(library->files(fileNames));
     vm->setCurrentQueueIndex(index);
+}
+
+MediaItem PlaybackFixture::item(const QString& name) const {
+    if (name.endsWith('/'))
+        return MediaItem::folder(library->path(name.chopped(1)));
+    if (name.contains('.')) {
+        testsupport::writeFile(library->path("F/" + name), "x");
+        return MediaItem::audioFile(library->path("F/" + name));
+    }
+    return name[0].isUpper() ? library->folder(name) : library->file(name);
+}
+
+void PlaybackFixture::run(const QString& script) {
+    using Step = std::function<void(const QStringList& names, int last)>;
+    auto ids = [this](const QStringList& names) {
+        QStringList ids;
+        for (const QString& name : names)
+            ids << item(name).id();
+        return ids;
+    };
+    const QMap<QString, Step> steps = {
+        {"queue", [&](auto& names, int last) { startWithQueue(names, last); }},
+        {"select", [&](auto& names, int) { vm->setSelectedFolder(item(names[0])); }},
+        {"load", [&](auto& names, int) { vm->loadFile(item(names[0]), false); }},
+        {"playFolder", [&](auto& names, int) { vm->playFolder(item(names[0])); }},
+        {"playItem", [&](auto& names, int) { vm->playItem(item(names[0]), 0, true); }},
+        {"jump", [&](auto& names, int last) { vm->playItem(item(names[0]), last, false); }},
+        {"playNext", [&](auto& names, int) { vm->playNext(item(names[0])); }},
+        {"playNow", [&](auto& names, int) { vm->playNow(item(names[0])); }},
+        {"addToQueue", [&](auto& names, int) { vm->addToQueue(item(names[0])); }},
+        {"clear", [&](auto&, int) { vm->clearQueue(); }},
+        {"next", [&](auto&, int) { vm->nextTrack(); }},
+        {"previous", [&](auto&, int) { vm->previousTrack(); }},
+        {"index", [&](auto&, int last) { vm->setCurrentQueueIndex(last); }},
+        {"refresh", [&](auto&, int) { vm->refreshNextPlayerItem(); }},
+        {"insert", [&](auto& names, int last) { vm->insertItems(ids(names), last); }},
+        {"move",
+         [&](auto& names, int last) {
+             QList<int> offsets;
+             for (const QString& offset : names)
+                 offsets << offset.toInt();
+             vm->moveFolderGroups(offsets, last);
+         }},
+        {"start", [&](auto&, int) { fake()->play(); }},
+        {"time", [&](auto&, int last) { fake()->reachTime(last / 10.0); }},
+        {"end", [&](auto&, int) { fake()->advance(); }},
+        {"fail", [&](auto&, int) { fake()->currentItem()->setFailed("broken"); }},
+        {"refuse", [&](auto&, int) { fake()->acceptsItems = false; }},
+        {"enqueue",
+         [&](auto& names, int) {
+             if (fake()->items().size() > 1)
+                 fake()->remove(fake()->items()[1]);
+             fake()->insert(vm->makePlayerItem(item(names[0]).url()));
+         }},
+    };
+    for (const QString& text : script.split(';', Qt::SkipEmptyParts)) {
+        QStringList words = text.split(' ', Qt::SkipEmptyParts);
+        const Step step = steps.value(words.takeFirst());
+        if (!step) {
+            ADD_FAILURE() << "no step " << text.toStdString();
+            continue;
+        }
+        // The last word is also the number of the steps that take one.
+        const int last = words.isEmpty() ? 0 : words.last().toInt();
+        step(words.size() > 1 ? words.mid(0, words.size() - 1) : words, last);
+    }
 }
 
 } // namespace vmtest

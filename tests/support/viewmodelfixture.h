@@ -35,7 +35,9 @@ QStringList names(const QList<MediaItem>& items);
 QStringList names(const QList<PlayerItem*>& items);
 
 // A view model on a fresh cache and settings, playing through FakeQueuePlayer
-// (or through the engine when `useEngine` is set).
+// (or through the engine when `useEngine` is set). Everything printed during
+// the test is captured (and shown when the test fails); takeLines() hands out
+// the lines printed since its last call.
 class PlaybackFixture : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -43,15 +45,38 @@ protected:
 
     void makeViewModel(bool useEngine = false);
     FakeQueuePlayer* fake() const;
+    // The names of the player's items.
+    QStringList playerItems() const;
+    QStringList takeLines();
     // Lets queued handlers run.
     static void settle();
     static std::optional<PersistedQueue> storedQueue();
+    // The stored queue and index are the view model's.
+    void expectQueueStored() const;
     // Installs a queue and index as if restored from an earlier run.
     void startWithQueue(const QStringList& fileNames, int index);
+    // An item of the test library: a name in upper case is a folder, one
+    // ending in "/" a folder without audio, one with a dot a file that is no
+    // audio (made in F), any other a track.
+    MediaItem item(const QString& name) const;
+    // Runs view-model steps separated by ";", each a word and its arguments:
+    //   queue NAMES... INDEX (the stored queue of an earlier run), select FOLDER,
+    //   load NAME, playFolder|playItem|playNext|playNow|addToQueue NAME,
+    //   jump NAME INDEX, clear, next, previous, index N, refresh,
+    //   insert NAMES... GROUP, move OFFSETS... DESTINATION,
+    //   and on the fake player: start, time TENTHS_OF_SECONDS, end, fail,
+    //   refuse (further items), enqueue NAME (in place of its second item).
+    void run(const QString& script);
 
     std::unique_ptr<TestLibrary> library;
     std::unique_ptr<MediaLibraryViewModel> vm;
     std::shared_ptr<FakePlayerLog> lastLog;
+    int playersMade = 0;
+
+private:
+    bool m_capturing = false;
+    QString m_transcript;
+    qsizetype m_handedOut = 0;
 };
 
 } // namespace vmtest

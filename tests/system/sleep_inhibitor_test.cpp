@@ -1,6 +1,7 @@
 // Inhibitions taken from and given back to (fake) desktop services over D-Bus.
-#include "system/sleepinhibitor.h"
 #include "support/testsupport.h"
+#include "system/sleepinhibitor.h"
+#include "system/sleepmanager.h"
 #include "system_privatebus.h"
 
 #include <QCoreApplication>
@@ -8,113 +9,127 @@
 #include <gtest/gtest.h>
 
 using namespace systemtest;
+using testsupport::capturedLines;
 using testsupport::waitUntil;
 
 namespace {
 
-const QString reason = QStringLiteral("Media Playback");
+struct InhibitCase {
+    const char* name;
+    QStringList services;
+    SleepMode mode;
+    QStringList taken; // the log lines, sorted
+    QStringList givenBack;
+};
 
-class SleepInhibitorTest : public ::testing::Test {
+class SleepInhibitorTest : public ::testing::TestWithParam<InhibitCase> {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(bus.isRunning()) << "dbus-daemon did not start";
-        connection = bus.connect(QStringLiteral("player"));
-    }
-
-    std::unique_ptr<FakeInhibitService> start(const QStringList& services) {
-        auto fake = std::make_unique<FakeInhibitService>(bus, services);
-        EXPECT_TRUE(fake->isReady());
-        return fake;
-    }
     std::unique_ptr<SleepInhibitor> inhibit(SleepMode mode) {
         // logind lives on the same private bus here.
-        return std::make_unique<SleepInhibitor>(mode, reason, connection, connection);
+        return std::make_unique<SleepInhibitor>(mode, "Media Playback", connection, connection);
     }
-    static bool settle(SleepInhibitor& inhibitor) {
-        return waitUntil([&] { return inhibitor.isSettled(); });
+    static QStringList sorted(QStringList lines) {
+        lines.sort();
+        return lines;
     }
 
     PrivateBus bus;
-    QDBusConnection connection{QString()};
+    QDBusConnection connection = bus.connect("player");
 };
 
-TEST_F(SleepInhibitorTest, ThePortalHoldsSuspendForSystemOnly) {
-    auto fake = start({"--portal", "--screensaver", "--login1"});
-    auto inhibitor = inhibit(SleepMode::systemOnly);
-    ASSERT_TRUE(settle(*inhibitor));
-    EXPECT_EQ(fake->log(), QStringList{"portal-inhibit 1 flags=4 reason=Media Playback"});
+TEST_P(SleepInhibitorTest, TakesAndGivesBackOnce) {
+    const InhibitCase& row = GetParam();
+    FakeInhibitService fake(row.services);
+    ASSERT_TRUE(fake.isReady());
+    std::unique_ptr<SleepInhibitor> inhibitor = inhibit(row.mode);
+    ASSERT_TRUE(waitUntil([&] { return inhibitor->isSettled(); }));
+    EXPECT_EQ(sorted(fake.log()), row.taken);
     inhibitor->release();
-    ASSERT_TRUE(fake->waitForLines(2));
-    EXPECT_EQ(fake->log().last(), QStringLiteral("portal-close 1"));
-}
-
-TEST_F(SleepInhibitorTest, ThePortalHoldsIdleAndSuspendForTheDisplay) {
-    auto fake = start({"--portal"});
-    auto inhibitor = inhibit(SleepMode::displayAndSystem);
-    ASSERT_TRUE(settle(*inhibitor));
-    EXPECT_EQ(fake->log(), QStringList{"portal-inhibit 1 flags=12 reason=Media Playback"});
-    // Destruction gives it back too, once.
+    ASSERT_TRUE(fake.waitForLines(int(row.taken.size() + row.givenBack.size())));
+    EXPECT_EQ(sorted(fake.log().mid(row.taken.size())), row.givenBack);
+    // Destruction after the release gives back nothing more: a new
+    // inhibition's lines come next.
     inhibitor.reset();
-    ASSERT_TRUE(fake->waitForLines(2));
-    waitUntil([] { return false; }, 100);
-    EXPECT_EQ(fake->log(),
-              (QStringList{"portal-inhibit 1 flags=12 reason=Media Playback", "portal-close 1"}));
+    inhibitor = inhibit(row.mode);
+    ASSERT_TRUE(waitUntil([&] { return inhibitor->isSettled(); }));
+    EXPECT_EQ(fake.log().size(), 2 * row.taken.size() + row.givenBack.size());
 }
 
-TEST_F(SleepInhibitorTest, WithoutAPortalLogindHoldsSleep) {
-    auto fake = start({"--screensaver", "--login1"});
-    auto inhibitor = inhibit(SleepMode::systemOnly);
-    ASSERT_TRUE(settle(*inhibitor));
-    EXPECT_EQ(fake->log(),
-              QStringList{"login1-inhibit 1 what=sleep who=Tolvane why=Media Playback mode=block"});
-    inhibitor->release();
-    ASSERT_TRUE(fake->waitForLines(2));
-    EXPECT_EQ(fake->log().last(), QStringLiteral("login1-release 1"));
+const QString portal = "portal-inhibit 1 flags=%1 reason=Media Playback";
+const QString login1 = "login1-inhibit 1 what=%1 who=Tolvane why=Media Playback mode=block";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SleepInhibitorTest,
+    ::testing::Values(InhibitCase{"PortalSuspend",
+                                  {"--portal", "--screensaver", "--login1"},
+                                  SleepMode::systemOnly,
+                                  {portal.arg(4)},
+                                  {"portal-close 1"}},
+                      InhibitCase{"PortalIdleAndSuspend",
+                                  {"--portal"},
+                                  SleepMode::displayAndSystem,
+                                  {portal.arg(12)},
+                                  {"portal-close 1"}},
+                      InhibitCase{"LogindSleep",
+                                  {"--screensaver", "--login1"},
+                                  SleepMode::systemOnly,
+                                  {login1.arg("sleep")},
+                                  {"login1-release 1"}},
+                      InhibitCase{
+                          "LogindAndScreenSaver",
+                          {"--screensaver", "--login1"},
+                          SleepMode::displayAndSystem,
+                          {login1.arg("idle:sleep"),
+                           "screensaver-inhibit 1 application=Tolvane reason=Media Playback"},
+                          {"login1-release 1", "screensaver-uninhibit 1"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SleepInhibitor, NoServiceAtAllIsNoFailure) {
+    PrivateBus bus;
+    QDBusConnection connection = bus.connect("player");
+    SleepInhibitor inhibitor(SleepMode::displayAndSystem, "Media Playback", connection, connection);
+    EXPECT_TRUE(waitUntil([&] { return inhibitor.isSettled(); }));
+    inhibitor.release();
+    EXPECT_TRUE(inhibitor.isReleased());
 }
 
-TEST_F(SleepInhibitorTest, WithoutAPortalTheScreenSaverKeepsTheDisplayAwake) {
-    auto fake = start({"--screensaver", "--login1"});
-    auto inhibitor = inhibit(SleepMode::displayAndSystem);
-    ASSERT_TRUE(settle(*inhibitor));
-    QStringList log = fake->log();
-    log.sort();
-    EXPECT_EQ(log, (QStringList{
-                       "login1-inhibit 1 what=idle:sleep who=Tolvane why=Media Playback mode=block",
-                       "screensaver-inhibit 1 application=Tolvane reason=Media Playback"}));
-    inhibitor->release();
-    ASSERT_TRUE(fake->waitForLines(4));
-    log = fake->log().mid(2);
-    log.sort();
-    EXPECT_EQ(log, (QStringList{"login1-release 1", "screensaver-uninhibit 1"}));
-}
-
-TEST_F(SleepInhibitorTest, NoServiceAtAllIsNoFailure) {
-    auto inhibitor = inhibit(SleepMode::displayAndSystem);
-    EXPECT_TRUE(settle(*inhibitor));
-    inhibitor->release();
-    EXPECT_TRUE(inhibitor->isReleased());
-}
-
-TEST_F(SleepInhibitorTest, AnInhibitionGrantedAfterItWasDiscardedIsGivenBack) {
-    auto fake = start({"--portal"});
-    QPointer<SleepInhibitor> inhibitor = inhibit(SleepMode::systemOnly).release();
+TEST(SleepInhibitor, AnInhibitionGrantedAfterItWasDiscardedIsGivenBack) {
+    PrivateBus bus;
+    QDBusConnection connection = bus.connect("player");
+    FakeInhibitService fake({"--portal"});
+    ASSERT_TRUE(fake.isReady());
+    QPointer<SleepInhibitor> inhibitor =
+        new SleepInhibitor(SleepMode::systemOnly, "Media Playback", connection, connection);
     // Discarded before the portal has answered.
     SleepInhibitor::discard(inhibitor);
-    ASSERT_TRUE(fake->waitForLines(2));
-    EXPECT_EQ(fake->log(),
-              (QStringList{"portal-inhibit 1 flags=4 reason=Media Playback", "portal-close 1"}));
+    ASSERT_TRUE(fake.waitForLines(2));
+    EXPECT_EQ(fake.log(), (QStringList{portal.arg(4), "portal-close 1"}));
     EXPECT_TRUE(waitUntil([&] {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         return inhibitor.isNull();
     }));
 }
 
-TEST(SleepInhibitorNames, FlagsAndLogindWhatFollowTheMode) {
-    EXPECT_EQ(SleepInhibitor::portalFlags(SleepMode::systemOnly), 4u);
-    EXPECT_EQ(SleepInhibitor::portalFlags(SleepMode::displayAndSystem), 12u);
-    EXPECT_EQ(SleepInhibitor::logindWhat(SleepMode::systemOnly), QStringLiteral("sleep"));
-    EXPECT_EQ(SleepInhibitor::logindWhat(SleepMode::displayAndSystem),
-              QStringLiteral("idle:sleep"));
+TEST(SleepInhibitor, TheManagersStarterHoldsOneInhibitionAtATime) {
+    PrivateBus bus;
+    QDBusConnection connection = bus.connect("player");
+    FakeInhibitService fake({"--portal"});
+    ASSERT_TRUE(fake.isReady());
+    SleepManager manager;
+    manager.setActivityStarter(SleepManager::inhibitorStarter(connection, connection));
+    // Full screen, playing, and the lines logged by then: the second update
+    // asks for what is held already.
+    const std::tuple<bool, bool, int> updates[] = {{false, true, 1},  {false, true, 1},
+                                                   {false, false, 2}, {true, false, 3},
+                                                   {false, false, 4}, {false, true, 5}};
+    for (const auto& [fullScreen, playing, lines] : updates) {
+        capturedLines([&] { manager.update(fullScreen, playing); });
+        ASSERT_TRUE(fake.waitForLines(lines)) << lines;
+    }
+    EXPECT_EQ(fake.log(),
+              (QStringList{portal.arg(4), "portal-close 1",
+                           "portal-inhibit 2 flags=12 reason=Media Playback", "portal-close 2",
+                           "portal-inhibit 3 flags=4 reason=Media Playback"}));
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 // Sleep-prevention modes, their printed lines and the one activity held.
-#include "system/sleepmanager.h"
 #include "support/testsupport.h"
+#include "system/sleepmanager.h"
 
 #include <gtest/gtest.h>
 
@@ -8,98 +8,78 @@ using testsupport::capturedLines;
 
 namespace {
 
-const QString systemLine = QStringLiteral("SleepManager: Preventing System Sleep");
-const QString displayLine = QStringLiteral("SleepManager: Preventing Display & System Sleep");
+const QString systemLine = "SleepManager: Preventing System Sleep";
+const QString displayLine = "SleepManager: Preventing Display & System Sleep";
 
-class SleepManagerTest : public ::testing::Test {
-protected:
-    SleepManagerTest() {
-        manager.setActivityStarter([this](SleepMode mode) {
-            begun.append(mode);
-            ++held;
-            return [this] {
-                ++ended;
-                --held;
-            };
-        });
-    }
-
-    SleepManager manager;
-    QList<SleepMode> begun;
-    int held = 0;
-    int ended = 0;
+struct Step {
+    bool fullScreen;
+    bool playing;
+    SleepMode mode;
+    QStringList lines;
+    QList<SleepMode> begun; // activities begun by the step
+    int ended;              // activities ended by the step
 };
 
-TEST_F(SleepManagerTest, StartsWithNothingHeld) {
-    EXPECT_EQ(manager.currentMode(), SleepMode::none);
-    EXPECT_FALSE(manager.holdsActivity());
-    EXPECT_TRUE(capturedLines([&] { manager.update(false, false); }).isEmpty());
-    EXPECT_TRUE(begun.isEmpty());
+// Each row is a sequence of updates from nothing held.
+TEST(SleepManager, EachUpdateHoldsOneActivityForItsModeAndSaysSoOnce) {
+    using enum SleepMode;
+    const std::vector<std::vector<Step>> sequences = {
+        {{false, false, none, {}, {}, 0}},
+        {{false, true, systemOnly, {systemLine}, {systemOnly}, 0},
+         {false, true, systemOnly, {}, {}, 0},
+         {false, false, none, {}, {}, 1}},
+        {{true, false, displayAndSystem, {displayLine}, {displayAndSystem}, 0},
+         {true, true, displayAndSystem, {}, {}, 0},
+         {false, false, none, {}, {}, 1}},
+        {{false, true, systemOnly, {systemLine}, {systemOnly}, 0},
+         {true, true, displayAndSystem, {displayLine}, {displayAndSystem}, 1},
+         {false, true, systemOnly, {systemLine}, {systemOnly}, 1}},
+    };
+    for (const std::vector<Step>& sequence : sequences) {
+        SleepManager manager;
+        QList<SleepMode> begun;
+        int ended = 0;
+        manager.setActivityStarter([&](SleepMode mode) {
+            begun.append(mode);
+            return [&] { ++ended; };
+        });
+        for (const Step& step : sequence) {
+            SCOPED_TRACE(::testing::Message()
+                         << &step - sequence.data() << " of a sequence of " << sequence.size());
+            begun.clear();
+            ended = 0;
+            EXPECT_EQ(capturedLines([&] { manager.update(step.fullScreen, step.playing); }),
+                      step.lines);
+            EXPECT_EQ(manager.currentMode(), step.mode);
+            EXPECT_EQ(manager.holdsActivity(), step.mode != none);
+            EXPECT_EQ(begun, step.begun);
+            EXPECT_EQ(ended, step.ended);
+        }
+        ended = 0;
+        EXPECT_TRUE(capturedLines([&] { manager.allowSleep(); }).isEmpty());
+        EXPECT_EQ(ended, sequence.back().mode != none ? 1 : 0);
+        EXPECT_FALSE(manager.holdsActivity());
+    }
 }
 
-TEST_F(SleepManagerTest, PlayingPreventsSystemSleepOnce) {
-    const QStringList lines = capturedLines([&] {
-        manager.update(false, true);
-        manager.update(false, true);
-        manager.update(false, true);
+TEST(SleepManager, PreventingSleepAgainReplacesTheActivityAndNoneOnlyAllowsSleep) {
+    SleepManager manager;
+    int held = 0;
+    int begun = 0;
+    manager.setActivityStarter([&](SleepMode) {
+        ++held;
+        ++begun;
+        return [&] { --held; };
     });
-    EXPECT_EQ(lines, QStringList{systemLine});
-    EXPECT_EQ(begun, QList<SleepMode>{SleepMode::systemOnly});
-    EXPECT_EQ(manager.currentMode(), SleepMode::systemOnly);
-    EXPECT_EQ(held, 1);
-}
-
-TEST_F(SleepManagerTest, FullScreenWhilePausedKeepsTheDisplayAwakeAndLeavingIsSilent) {
-    EXPECT_EQ(capturedLines([&] { manager.update(true, false); }), QStringList{displayLine});
-    EXPECT_EQ(manager.currentMode(), SleepMode::displayAndSystem);
-    EXPECT_TRUE(capturedLines([&] { manager.update(true, false); }).isEmpty());
-    EXPECT_TRUE(capturedLines([&] { manager.update(false, false); }).isEmpty());
-    EXPECT_EQ(manager.currentMode(), SleepMode::none);
-    EXPECT_EQ(held, 0);
-    EXPECT_EQ(ended, 1);
-}
-
-TEST_F(SleepManagerTest, EachStepEndsThePreviousActivityFirst) {
-    const QStringList lines = capturedLines([&] {
-        manager.update(false, true); // systemOnly
-        manager.update(true, true);  // displayAndSystem
-        manager.update(false, true); // back to systemOnly at once
-    });
-    EXPECT_EQ(lines, (QStringList{systemLine, displayLine, systemLine}));
-    EXPECT_EQ(begun, (QList<SleepMode>{SleepMode::systemOnly, SleepMode::displayAndSystem,
-                                       SleepMode::systemOnly}));
-    EXPECT_EQ(held, 1);
-    EXPECT_EQ(ended, 2);
-}
-
-TEST_F(SleepManagerTest, AllowSleepEndsTheActivityInAnyMode) {
-    capturedLines([&] { manager.update(true, true); });
-    EXPECT_TRUE(capturedLines([&] { manager.allowSleep(); }).isEmpty());
-    EXPECT_EQ(manager.currentMode(), SleepMode::none);
-    EXPECT_FALSE(manager.holdsActivity());
-    EXPECT_EQ(held, 0);
-    manager.allowSleep();
-    EXPECT_EQ(ended, 1);
-}
-
-TEST_F(SleepManagerTest, PreventingSleepAgainReplacesTheActivity) {
     capturedLines([&] {
         manager.preventSleep(SleepMode::systemOnly);
         manager.preventSleep(SleepMode::systemOnly);
     });
     EXPECT_EQ(held, 1);
-    EXPECT_EQ(begun.size(), 2);
-}
-
-TEST_F(SleepManagerTest, PreventingNoneOnlyAllowsSleep) {
-    capturedLines([&] { manager.preventSleep(SleepMode::systemOnly); });
+    EXPECT_EQ(begun, 2);
     EXPECT_TRUE(capturedLines([&] { manager.preventSleep(SleepMode::none); }).isEmpty());
     EXPECT_EQ(manager.currentMode(), SleepMode::none);
     EXPECT_EQ(held, 0);
-}
-
-TEST(SleepManagerShared, IsOneInstance) {
-    EXPECT_EQ(&SleepManager::shared(), &SleepManager::shared());
 }
 
 } // namespace

@@ -2,9 +2,8 @@
 
 #include "support/testsupport.h"
 
-#include <QDBusArgument>
+#include <QCoreApplication>
 #include <QDBusPendingCall>
-#include <QDBusVariant>
 #include <QFile>
 #include <QProcessEnvironment>
 #include <QTemporaryFile>
@@ -12,43 +11,58 @@
 
 namespace systemtest {
 
+namespace {
+
+QProcess* daemon = nullptr;
+
+} // namespace
+
 PrivateBus::PrivateBus() {
-    m_daemon.start(QStringLiteral("dbus-daemon"),
-                   {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                    QStringLiteral("--print-address=1")});
-    if (!m_daemon.waitForStarted(5000))
-        return;
-    while (!m_daemon.canReadLine() && m_daemon.waitForReadyRead(5000)) {
-    }
-    m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
+    address();
 }
 
 PrivateBus::~PrivateBus() {
     for (const QString& name : std::as_const(m_connections))
         QDBusConnection::disconnectFromBus(name);
-    m_daemon.terminate();
-    m_daemon.waitForFinished(3000);
+}
+
+const QString& PrivateBus::address() {
+    static const QString started = [] {
+        daemon = new QProcess;
+        qAddPostRoutine([] {
+            daemon->terminate();
+            daemon->waitForFinished(3000);
+            delete daemon;
+        });
+        daemon->start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
+        if (!daemon->waitForStarted(5000))
+            return QString();
+        while (!daemon->canReadLine() && daemon->waitForReadyRead(5000)) {
+        }
+        return QString::fromUtf8(daemon->readLine()).trimmed();
+    }();
+    return started;
 }
 
 QDBusConnection PrivateBus::connect(const QString& name) {
     const QString unique = name + QLatin1Char('-') + QUuid::createUuid().toString(QUuid::Id128);
     m_connections.append(unique);
-    return QDBusConnection::connectToBus(m_address, unique);
+    return QDBusConnection::connectToBus(address(), unique);
 }
 
-FakeInhibitService::FakeInhibitService(const PrivateBus& bus, const QStringList& services) {
+FakeInhibitService::FakeInhibitService(const QStringList& services) {
     QTemporaryFile log;
     log.setAutoRemove(false);
     log.open();
     m_logPath = log.fileName();
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address());
+    environment.insert("DBUS_SESSION_BUS_ADDRESS", PrivateBus::address());
     m_process.setProcessEnvironment(environment);
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process.start(QStringLiteral("/usr/bin/python3"),
+    m_process.start("/usr/bin/python3",
                     QStringList{QStringLiteral(TOLVANE_SOURCE_DIR
                                                "/tests/support/sleep_fake_inhibit_service.py"),
-                                QStringLiteral("--log"), m_logPath} +
+                                "--log", m_logPath} +
                         services);
     while (!m_process.canReadLine() && m_process.waitForReadyRead(10000)) {
     }
@@ -77,27 +91,11 @@ QDBusMessage callAndWait(QDBusConnection& bus, const QDBusMessage& call) {
     return pending.reply();
 }
 
-QVariant getProperty(QDBusConnection& bus, const QString& service, const QString& interface,
-                     const QString& name) {
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        service, QStringLiteral("/org/mpris/MediaPlayer2"),
-        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
-    call << interface << name;
-    const QDBusMessage reply = callAndWait(bus, call);
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
-        return {};
-    QVariant value = reply.arguments().first().value<QDBusVariant>().variant();
-    if (value.canConvert<QDBusArgument>())
-        return qdbus_cast<QVariantMap>(value.value<QDBusArgument>());
-    return value;
-}
-
 SignalRecorder::SignalRecorder(QDBusConnection& bus, const QString& path) {
-    bus.connect(QString(), path, QStringLiteral("org.freedesktop.DBus.Properties"),
-                QStringLiteral("PropertiesChanged"), this,
+    bus.connect(QString(), path, "org.freedesktop.DBus.Properties", "PropertiesChanged", this,
                 SLOT(propertiesChanged(QString, QVariantMap, QStringList)));
-    bus.connect(QString(), path, QStringLiteral("org.mpris.MediaPlayer2.Player"),
-                QStringLiteral("Seeked"), this, SLOT(seeked(qlonglong)));
+    bus.connect(QString(), path, "org.mpris.MediaPlayer2.Player", "Seeked", this,
+                SLOT(seeked(qlonglong)));
 }
 
 void SignalRecorder::propertiesChanged(const QString& interface, const QVariantMap& changed,

@@ -11,30 +11,30 @@
 
 namespace systemtest {
 
-// A message bus of the test's own (dbus-daemon), so that nothing depends on
-// the desktop's session bus.
+// The message bus of this test program (one dbus-daemon of its own, started
+// on first use and ended with the application), so that nothing depends on
+// the desktop's session bus. Connections made through an instance close when
+// it goes.
 class PrivateBus {
 public:
     PrivateBus();
     ~PrivateBus();
 
-    bool isRunning() const { return !m_address.isEmpty(); }
-    const QString& address() const { return m_address; }
+    bool isRunning() const { return !address().isEmpty(); }
+    static const QString& address();
     // A new connection to the bus under a name of its own.
     QDBusConnection connect(const QString& name);
 
 private:
-    QProcess m_daemon;
-    QString m_address;
     QStringList m_connections;
 };
 
-// The fake sleep-inhibition services (sleep_fake_inhibit_service.py) on a
+// The fake sleep-inhibition services (sleep_fake_inhibit_service.py) on the
 // private bus, with the lines it logged.
 class FakeInhibitService {
 public:
     // `services`: any of "--portal", "--screensaver", "--login1".
-    FakeInhibitService(const PrivateBus& bus, const QStringList& services);
+    explicit FakeInhibitService(const QStringList& services);
     ~FakeInhibitService();
 
     bool isReady() const { return m_ready; }
@@ -51,10 +51,6 @@ private:
 // Sends a call and runs the event loop until its answer is in, so that
 // services living on this thread can answer it.
 QDBusMessage callAndWait(QDBusConnection& bus, const QDBusMessage& call);
-// Properties.Get of a property; the value is demarshalled for maps.
-QVariant getProperty(QDBusConnection& bus, const QString& service, const QString& interface,
-                     const QString& name);
-
 // Records PropertiesChanged and Seeked signals.
 class SignalRecorder : public QObject {
     Q_OBJECT
