@@ -174,6 +174,8 @@ public:
     // refreshDebounceMs after its last change.
     void startMonitoring(const QUrl& folder);
     static constexpr int refreshDebounceMs = 2000;
+    // Tests shorten the wait; set before the first change is seen.
+    void setRefreshDebounceMs(int ms) { m_refreshDebounceMs = ms; }
     const std::optional<QUrl>& currentRootURL() const { return m_currentRootURL; }
 
 signals:
@@ -196,6 +198,7 @@ private:
     FolderMonitor* m_folderMonitor = nullptr;
     // The pending debounced refresh.
     QTimer* m_refreshTask = nullptr;
+    int m_refreshDebounceMs = refreshDebounceMs;
     // Stops the scans under way when their result can no longer be used
     // (another folder opened, folder unloaded, view model gone).
     void cancelScans();

@@ -23,7 +23,7 @@ void MediaLibraryViewModel::folderDidChange(const QString& path) {
         m_refreshTask = new QTimer(this);
         m_refreshTask->setSingleShot(true);
         m_refreshTask->setTimerType(Qt::PreciseTimer);
-        m_refreshTask->setInterval(refreshDebounceMs);
+        m_refreshTask->setInterval(m_refreshDebounceMs);
         connect(m_refreshTask, &QTimer::timeout, this, [this] {
             printLine(QStringLiteral("Debounce complete. Triggering refresh."));
             refreshLibrary();
