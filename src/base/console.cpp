@@ -4,9 +4,9 @@
 #include <cstdio>
 
 void printLine(const QString& line) {
-    const QByteArray bytes = line.toUtf8();
+    // One write, so that a line printed on another thread never lands inside it.
+    const QByteArray bytes = line.toUtf8() + '\n';
     std::fwrite(bytes.constData(), 1, bytes.size(), stdout);
-    std::fputc('\n', stdout);
     std::fflush(stdout);
 }
 

@@ -1,8 +1,10 @@
 // Random queue edits on the engine: after each one the player's second item is
 // the play-list entry after the current one, so playback continues with it.
+#include "audio/audiooutput.h"
 #include "support/testsupport.h"
 #include "support/viewmodelfixture.h"
 
+#include <QScopeGuard>
 #include <random>
 
 using namespace testsupport;
@@ -69,6 +71,30 @@ TEST_F(EngineQueue, RandomEditsKeepTheSecondItem) {
                 edit("clear", [&] { vm->clearQueue(); });
         }
     }
+}
+
+// As fast as frames come, each track ends before the view model has queued
+// the one after it: the queue still plays through, every frame of it.
+TEST_F(EngineQueue, AQueueOfVeryShortTracksPlaysThroughAtTheFastPace) {
+    AudioOutput::shared().configure("null", true, rate);
+    const auto restore = qScopeGuard([] { AudioOutput::shared().configureFromEnvironment(); });
+    constexpr int frames = rate / 50;
+    QList<MediaItem> queue;
+    for (int i = 0; i < 12; ++i) {
+        writeWav(library->path(QString("S/%1.wav").arg(i)), frames, rate);
+        queue << MediaItem::audioFile(library->path(QString("S/%1.wav").arg(i)));
+    }
+    vm->setPlaybackQueue(queue);
+    const int64_t before = AudioOutput::shared().framesPlayed();
+    takeLines();
+    vm->playItem(queue[0], 0, false);
+    ASSERT_TRUE(waitUntil([&] {
+        return vm->currentQueueIndex() == queue.size() - 1 && vm->player()->rate() == 0;
+    })) << "stalled at "
+        << vm->currentQueueIndex();
+    settle();
+    EXPECT_EQ(takeLines().filter("Gapless transition to: ").size(), queue.size() - 1);
+    EXPECT_EQ(AudioOutput::shared().framesPlayed() - before, queue.size() * frames);
 }
 
 } // namespace

@@ -91,12 +91,10 @@ TEST_F(DamagedFolder, ScansListsAndFailsEveryFileThenTheNextLoadPlays) {
     }
     writeWav(folder + "/good.wav", 8000, 8000);
 
-    capturedLines([&] {
-        vm->openFolder(QUrl::fromLocalFile(folder));
-        ASSERT_TRUE(waitUntil(
-            [&] { return vm->rootFolder() && vm->rootFolder()->path() == folder; }, 20000));
-        vm->setSelectedFolder(vm->rootFolder());
-    });
+    vm->openFolder(QUrl::fromLocalFile(folder));
+    ASSERT_TRUE(
+        waitUntil([&] { return vm->rootFolder() && vm->rootFolder()->path() == folder; }, 20000));
+    vm->setSelectedFolder(vm->rootFolder());
     const QList<MediaItem> listed = vm->flattenedFiles();
     ASSERT_EQ(listed.size(), 1001);
 
@@ -104,37 +102,33 @@ TEST_F(DamagedFolder, ScansListsAndFailsEveryFileThenTheNextLoadPlays) {
     // noise) although nothing can be decoded: only a length that cannot be
     // read is reported.
     int lengthsRead = 0;
-    QStringList lines = capturedLines([&] {
-        for (const MediaItem& file : listed) {
-            if (file.name() == "good.wav")
-                continue;
-            vm->loadFile(file, false);
-            ASSERT_TRUE(waitUntil([&] {
-                return currentItem() && currentItem()->status() == PlayerItem::Status::Failed &&
-                       vm->isBuffering();
-            })) << kindOf.value(file.name())
-                << ": " << file.name().toStdString();
-            settle();
-            lengthsRead += vm->progress()->duration() > 0 ? 1 : 0;
-        }
-    });
+    takeLines();
+    for (const MediaItem& file : listed) {
+        if (file.name() == "good.wav")
+            continue;
+        vm->loadFile(file, false);
+        ASSERT_TRUE(waitUntil([&] {
+            return currentItem() && currentItem()->status() == PlayerItem::Status::Failed &&
+                   vm->isBuffering();
+        })) << kindOf.value(file.name())
+            << ": " << file.name().toStdString();
+        settle();
+        lengthsRead += vm->progress()->duration() > 0 ? 1 : 0;
+    }
+    const QStringList lines = takeLines();
     EXPECT_EQ(
         lines.filter(QRegularExpression("^Attempting to load file: .*, autoPlay: false$")).size(),
         1000);
     EXPECT_EQ(lines.filter(QRegularExpression("^Failed to load duration: .")).size(),
               1000 - lengthsRead);
     for (const QString& line : lines) {
-        if (line.isEmpty()) // a decoder's message may end with its own newline
-            continue;
         EXPECT_TRUE(std::any_of(failedLoadLines.cbegin(), failedLoadLines.cend(),
                                 [&](const QString& start) { return line.startsWith(start); }))
             << line.toStdString();
     }
 
-    capturedLines([&] {
-        vm->loadFile(MediaItem::audioFile(folder + "/good.wav"), true);
-        ASSERT_TRUE(waitUntil([&] { return vm->progress()->currentTime() > 0.05; }));
-    });
+    vm->loadFile(MediaItem::audioFile(folder + "/good.wav"), true);
+    ASSERT_TRUE(waitUntil([&] { return vm->progress()->currentTime() > 0.05; }));
     EXPECT_EQ(currentItem()->status(), PlayerItem::Status::ReadyToPlay);
     EXPECT_FALSE(vm->isBuffering());
 }

@@ -9,7 +9,6 @@
 
 #include <QDir>
 #include <QPointer>
-#include <QRegularExpression>
 #include <QSemaphore>
 #include <QSettings>
 #include <QSignalSpy>
@@ -33,8 +32,9 @@ TEST_F(LoadFile, NonAudioFileChangesNothing) {
     writeFile(library->path("F/song.txt"), "text");
     QSignalSpy loading(vm.get(), &MediaLibraryViewModel::isLoadingChanged);
     vm->loadFile(MediaItem::audioFile(library->path("F/song.txt")), true);
-    EXPECT_EQ(takeLines(), QStringList({"Attempting to load file: song.txt, autoPlay: true",
-                                        "File is not audio"}));
+    EXPECT_EQ(
+        takeLines("^(Attempting|File)"),
+        QStringList({"Attempting to load file: song.txt, autoPlay: true", "File is not audio"}));
     EXPECT_FALSE(vm->selectedFile());
     EXPECT_EQ(vm->player(), nullptr);
     EXPECT_EQ(loading.count(), 0);
@@ -47,9 +47,9 @@ TEST_F(LoadFile, SetsTrackStateSelectsFolderAndEnqueuesNext) {
     vm->progress()->setCurrentTime(12);
     takeLines();
     vm->loadFile(library->file("f1"), false);
-    const QStringList lines = takeLines();
-    EXPECT_EQ(lines.value(0), "Attempting to load file: f1.wav, autoPlay: false");
-    EXPECT_TRUE(lines.contains("Enqueued next track: f2.wav"));
+    EXPECT_EQ(takeLines("^(Attempting|Enqueued)"),
+              QStringList({"Attempting to load file: f1.wav, autoPlay: false",
+                           "Enqueued next track: f2.wav"}));
     EXPECT_EQ(vm->selectedFileID(), library->file("f1").id());
     EXPECT_EQ(QSettings().value("LastSelectedFilePath").toString(), library->path("F/f1.wav"));
     EXPECT_EQ(vm->selectedFolderID(), library->folder("F").id());
@@ -78,7 +78,7 @@ TEST_F(LoadFile, UnreadableDurationStillPlays) {
     writeFile(library->path("F/broken.mp3"), QByteArray(8000, '\x5a'));
     vm->loadFile(MediaItem::audioFile(library->path("F/broken.mp3")), true);
     ASSERT_TRUE(waitUntil([&] { return fake()->playCalls == 1; }));
-    EXPECT_EQ(takeLines().filter(QRegularExpression("^Failed to load duration: .+")).size(), 1);
+    EXPECT_EQ(takeLines("^Failed to load duration: .+").size(), 1);
     EXPECT_EQ(vm->progress()->duration(), 0.0);
 }
 

@@ -9,6 +9,7 @@
 #include <QDataStream>
 #include <QFile>
 #include <QMap>
+#include <QRegularExpression>
 #include <QSettings>
 #include <cmath>
 #include <cstdio>
@@ -121,14 +122,14 @@ void PlaybackFixture::TearDown() {
         std::fputs(m_transcript.toUtf8().constData(), stdout);
 }
 
-QStringList PlaybackFixture::takeLines() {
+QStringList PlaybackFixture::takeLines(const QString& pattern) {
     fflush(stdout);
     m_transcript += QString::fromStdString(::testing::internal::GetCapturedStdout());
     ::testing::internal::CaptureStdout();
     QStringList lines = m_transcript.mid(m_handedOut).split('\n');
     m_handedOut = m_transcript.size();
     lines.removeAll(QString());
-    return lines;
+    return pattern.isEmpty() ? lines : lines.filter(QRegularExpression(pattern));
 }
 
 void PlaybackFixture::makeViewModel(bool useEngine) {
@@ -154,10 +155,12 @@ QStringList PlaybackFixture::playerItems() const {
 }
 
 void PlaybackFixture::settle() {
-    // Durations come back in a later turn of the event loop.
-    waitForDurationLoads();
-    for (int i = 0; i < 3; ++i)
+    // Durations come back in a later turn of the event loop, whose handlers
+    // may load the next file and so start another.
+    for (int i = 0; i < 3; ++i) {
+        waitForDurationLoads();
         QCoreApplication::processEvents();
+    }
 }
 
 std::optional<PersistedQueue> PlaybackFixture::storedQueue() {

@@ -47,7 +47,8 @@ protected:
     FakeQueuePlayer* fake() const;
     // The names of the player's items.
     QStringList playerItems() const;
-    QStringList takeLines();
+    // Only those matching `pattern`, if given: threads print lines of their own.
+    QStringList takeLines(const QString& pattern = {});
     // Lets queued handlers run.
     static void settle();
     static std::optional<PersistedQueue> storedQueue();

@@ -271,15 +271,18 @@ TEST_F(SystemIntegration, OpeningPlaysALibraryFileOrFolderAndRefusesAnythingElse
 TEST_F(SystemIntegration, VolumeReachesTheServiceAndThePlayerNowOrAtTheNextLoad) {
     takeLines();
     vm->setVolume(0.5f);
-    EXPECT_EQ(takeLines(), (QStringList{"Volume changed to: 0.5",
-                                        "WARNING: Player is nil when setting volume"}));
+    EXPECT_EQ(
+        takeLines("^(Volume|Player|WARNING)"),
+        (QStringList{"Volume changed to: 0.5", "WARNING: Player is nil when setting volume"}));
     EXPECT_EQ(service->volume(), 0.5);
     vm->loadFile(library->file("f1"), false);
     EXPECT_EQ(fake()->volume(), 0.5f);
+    settle();
     takeLines();
     service->commands().setVolume(0.25);
     settle();
-    EXPECT_EQ(takeLines(), (QStringList{"Volume changed to: 0.25", "Player volume set to: 0.25"}));
+    EXPECT_EQ(takeLines("^(Volume|Player|WARNING)"),
+              (QStringList{"Volume changed to: 0.25", "Player volume set to: 0.25"}));
     EXPECT_EQ(fake()->volume(), 0.25f);
     EXPECT_EQ(service->volume(), 0.25);
 }
