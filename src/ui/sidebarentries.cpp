@@ -38,19 +38,30 @@ bool hasAudioSubfolders(const MediaItem& item) {
     return false;
 }
 
+namespace {
+
+QList<SidebarEntry> walk(const MediaItem* root, const QSet<QString>& expandedIDs, bool all) {
+    QList<SidebarEntry> entries;
+    if (root && root->children)
+        Walk{expandedIDs, all, entries}.expand(std::as_const(*root->children), 0, true);
+    return entries;
+}
+
+} // namespace
+
 QList<SidebarEntry> sidebarEntries(const MediaItem* root, const QSet<QString>& expandedIDs,
                                    const QString& searchText) {
-    QList<SidebarEntry> entries;
-    if (!root || !root->children)
-        return entries;
-    const bool searching = !searchText.isEmpty();
-    Walk{expandedIDs, searching, entries}.expand(std::as_const(*root->children), 0, true);
-    if (searching) {
-        entries.removeIf([&searchText](const SidebarEntry& entry) {
-            return !displayName(*entry.item).contains(searchText, Qt::CaseInsensitive);
-        });
-    }
+    if (searchText.isEmpty())
+        return walk(root, expandedIDs, false);
+    QList<SidebarEntry> entries = allSidebarEntries(root);
+    entries.removeIf([&searchText](const SidebarEntry& entry) {
+        return !displayName(*entry.item).contains(searchText, Qt::CaseInsensitive);
+    });
     return entries;
+}
+
+QList<SidebarEntry> allSidebarEntries(const MediaItem* root) {
+    return walk(root, {}, true);
 }
 
 QString displayName(const MediaItem& item) {

@@ -23,6 +23,9 @@ struct SidebarEntry {
 QList<SidebarEntry> sidebarEntries(const MediaItem* root, const QSet<QString>& expandedIDs,
                                    const QString& searchText);
 
+// The lines with every folder expanded: what a search looks through.
+QList<SidebarEntry> allSidebarEntries(const MediaItem* root);
+
 // The name the user sees (the last path component), read straight from the
 // id without building a URL: a search asks for it once per folder.
 QString displayName(const MediaItem& item);

@@ -216,19 +216,22 @@ void SidebarEntryModel::rootChanged() {
     // is then freed off the GUI thread.
     BackgroundRelease<std::optional<MediaItem>> previous(m_root);
     m_root = m_viewModel ? m_viewModel->rootFolder() : std::nullopt;
-    const QSet<QString> none;
-    apply(sidebarEntries(m_root ? &*m_root : nullptr,
-                         m_viewModel ? m_viewModel->expandedFolderIDs() : none, m_searchText),
-          true);
+    m_search.clear();
+    apply(derive(), true);
 }
 
 void SidebarEntryModel::rederive() {
-    const QSet<QString> none;
-    apply(sidebarEntries(m_root ? &*m_root : nullptr,
-                         m_viewModel ? m_viewModel->expandedFolderIDs() : none, m_searchText),
-          false);
+    apply(derive(), false);
     if (!m_entries.isEmpty())
         emit dataChanged(index(0), index(int(m_entries.size()) - 1), {IsExpandedRole});
+}
+
+QList<SidebarEntry> SidebarEntryModel::derive() {
+    const MediaItem* root = m_root ? &*m_root : nullptr;
+    if (!m_searchText.isEmpty())
+        return m_search.find(root, m_searchText);
+    return sidebarEntries(root, m_viewModel ? m_viewModel->expandedFolderIDs() : QSet<QString>(),
+                          {});
 }
 
 void SidebarEntryModel::apply(QList<SidebarEntry> next, bool itemsReplaced) {

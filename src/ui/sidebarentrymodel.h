@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/sidebarentries.h"
+#include "ui/sidebarsearch.h"
 
 #include <QAbstractListModel>
 #include <QPointer>
@@ -76,6 +77,7 @@ private:
     const MediaItem* itemAt(int row) const;
     void rootChanged();
     void rederive();
+    QList<SidebarEntry> derive();
     // Moves the rows from the current entries to `next`, row by row when both
     // are in the same order, else with a reset.
     void apply(QList<SidebarEntry> next, bool itemsReplaced);
@@ -87,6 +89,7 @@ private:
     QPointer<MediaLibraryViewModel> m_viewModel;
     std::optional<MediaItem> m_root;
     QList<SidebarEntry> m_entries;
+    SidebarSearch m_search;
     QString m_searchText;
     QString m_selectedID;
     bool m_gridMode = false;

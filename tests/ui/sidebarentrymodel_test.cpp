@@ -2,6 +2,7 @@
 #include "support/testsupport.h"
 #include "ui/sidebarentries.h"
 #include "ui/sidebarentrymodel.h"
+#include "ui/sidebarsearch.h"
 
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
@@ -75,6 +76,21 @@ TEST(SidebarEntries, FollowExpansionAndSearch) {
     EXPECT_TRUE(sidebarEntries(nullptr, {}, {}).isEmpty());
     const MediaItem childless(QUrl::fromLocalFile(kRoot), true);
     EXPECT_TRUE(sidebarEntries(&childless, {}, QStringLiteral("a")).isEmpty());
+}
+
+TEST(SidebarSearch, EachKeystrokeFindsWhatAFreshSearchFinds) {
+    MediaItem root = libraryTree();
+    SidebarSearch search;
+    // Narrowing, widening again after a deletion, another case, no match.
+    for (const char* typed : {"a", "a1", "A1X", "a1", "a", "s", "sc", "b", "zz", "zzz", "x"}) {
+        const QString text = QString::fromUtf8(typed);
+        EXPECT_EQ(describe(search.find(&root, text)), describe(sidebarEntries(&root, {}, text)))
+            << typed;
+    }
+    // Another tree at the same address is looked through once cleared.
+    root = MediaItem::folder(kRoot, {folder("Xylo", {audio("Xylo/t.mp3")})});
+    search.clear();
+    EXPECT_EQ(describe(search.find(&root, QStringLiteral("x"))), QStringList{"Xylo:0"});
 }
 
 TEST(SidebarEntries, DisplayNameIsTheDecodedLastComponent) {
