@@ -1,7 +1,9 @@
 #include "cache/atomicfilewriter.h"
 #include "support/testsupport.h"
 
+#include <QDir>
 #include <QTemporaryDir>
+#include <atomic>
 #include <future>
 #include <gtest/gtest.h>
 #include <mutex>
@@ -10,30 +12,57 @@ using namespace testsupport;
 
 namespace {
 
-// A write replaced by a newer one to the same path still hears the outcome:
-// its owner may be waiting for it (the now-playing artwork's pending mark).
-TEST(AtomicFileWriterTest, EveryCompletionOfMergedWritesRuns) {
+// The writer's thread is held inside an encoder until the test lets it go, so
+// what queues up meanwhile is known exactly, without timing.
+TEST(AtomicFileWriterTest, ABlockedWriterCoalescesAndReplacesFilesWhole) {
     QTemporaryDir dir;
-    const QString target = dir.filePath("target.json");
+    const QString target = dir.filePath("target.json"), kept = dir.filePath("kept.json");
+    writeFile(target, "old");
+    writeFile(kept, "kept");
+    QFile reader(target);
+    ASSERT_TRUE(reader.open(QIODevice::ReadOnly));
+
     AtomicFileWriter writer;
-    std::promise<void> release;
-    std::shared_future<void> gate = release.get_future().share();
-    writer.write(dir.filePath("blocker"), [gate](QString*) {
-        gate.wait(); // holds the writer so the next two writes meet in the queue
-        return QByteArray("x");
+    std::promise<void> entered, release;
+    writer.write(dir.filePath("blocker"), [&, gate = release.get_future().share()](QString*) {
+        entered.set_value();
+        gate.wait();
+        return QByteArray("b");
     });
+    entered.get_future().wait();
+
     std::mutex mutex;
     QStringList outcomes;
-    for (const char* bytes : {"first", "second"}) {
-        writer.write(target, QByteArray(bytes), [&, bytes](const QString& error) {
-            std::lock_guard lock(mutex);
-            outcomes << QString(bytes) + ':' + error;
-        });
+    std::atomic<int> encodes = 0;
+    for (const QByteArray bytes : {"v1", "v2", "v3", "v4"}) {
+        writer.write(
+            target, [&, bytes](QString*) { return ++encodes, bytes; },
+            [&, bytes](const QString& error) {
+                std::lock_guard lock(mutex);
+                outcomes << QString(bytes) + ':' + error;
+            });
     }
+    writer.write(
+        kept,
+        [](QString* error) {
+            *error = "no bytes";
+            return QByteArray("partial");
+        },
+        [&](const QString& error) {
+            std::lock_guard lock(mutex);
+            outcomes << "kept:" + error;
+        });
     release.set_value();
     writer.waitForIdle();
-    EXPECT_EQ(outcomes, QStringList({"first:", "second:"}));
-    EXPECT_EQ(readFile(target), "second");
+
+    EXPECT_EQ(encodes, 1) << "pending writes of one path were not merged";
+    EXPECT_EQ(outcomes, QStringList({"v1:", "v2:", "v3:", "v4:", "kept:no bytes"}));
+    EXPECT_EQ(readFile(target), "v4");
+    EXPECT_EQ(reader.readAll(), "old") << "the file was rewritten in place";
+    EXPECT_EQ(readFile(kept), "kept");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList({"blocker", "kept.json", "target.json"}))
+        << "a temporary file was left";
 }
 
 } // namespace
