@@ -41,24 +41,26 @@ class DamagedCacheFile : public ::testing::TestWithParam<Damaged> {};
 // left as it was (the next save replaces it).
 TEST_P(DamagedCacheFile, IsRefusedAndLeftAlone) {
     QTemporaryDir dir;
-    const QString path = dir.filePath(GetParam().reader == Reader::Queue ? "global_queue.json"
-                                                                         : "cache.json");
+    const QString path =
+        dir.filePath(GetParam().reader == Reader::Queue ? "global_queue.json" : "cache.json");
     writeFile(path, GetParam().bytes);
     QStringList lines;
     EXPECT_FALSE(loads(GetParam().reader, dir.path(), path, &lines));
     EXPECT_EQ(readFile(path), GetParam().bytes);
     const QString said = lines.join('\n');
     if (GetParam().reader == Reader::Queue)
-        EXPECT_TRUE(said.startsWith("[Cache] Failed to decode queue JSON: ") &&
-                    said.size() > 38 && lines.size() == 1)
+        EXPECT_TRUE(said.startsWith("[Cache] Failed to decode queue JSON: ") && said.size() > 38 &&
+                    lines.size() == 1)
             << said.toStdString();
     if (GetParam().reader == Reader::Metadata)
-        EXPECT_TRUE(said.startsWith("MetadataCacheManager: Failed to load cache (might be new): ") &&
-                    lines.size() == 1)
+        EXPECT_TRUE(
+            said.startsWith("MetadataCacheManager: Failed to load cache (might be new): ") &&
+            lines.size() == 1)
             << said.toStdString();
 }
 
-const QByteArray queue = R"({"queue":[{"url":"file:///a","isDirectory":false,"containsAudio":true}],"index":0})";
+const QByteArray queue =
+    R"({"queue":[{"url":"file:///a","isDirectory":false,"containsAudio":true}],"index":0})";
 const QByteArray tree = R"({"url":"file:///m","isDirectory":true,"containsAudio":true})";
 
 INSTANTIATE_TEST_SUITE_P(

@@ -36,21 +36,23 @@ TEST_F(CacheManagerTest, SavedQueueLoadsBackAfterARestart) {
               QStringList({"[Cache] No global queue file found."}));
     for (const auto& [count, index] : {std::pair{3, 2}, std::pair{0, 0}, std::pair{2, 7}}) {
         const QStringList saved = capturedLines([&] {
-            MediaCacheManager(root()).saveQueue(queueOf(count), index);
+            MediaCacheManager saving(root()); // until the write ends
+            saving.saveQueue(queueOf(count), index);
             AtomicFileWriter::shared().waitForIdle();
         });
-        EXPECT_EQ(saved, QStringList(QStringLiteral("[Cache] Saved queue to disk. (%1 items)")
-                                         .arg(count)));
+        EXPECT_EQ(saved, QStringList(
+                             QStringLiteral("[Cache] Saved queue to disk. (%1 items)").arg(count)));
         std::optional<std::pair<QList<MediaItem>, int>> loaded;
         const QStringList lines =
             capturedLines([&] { loaded = MediaCacheManager(root()).loadQueue(); });
         ASSERT_TRUE(loaded.has_value());
         EXPECT_EQ(loaded->first, queueOf(count));
         EXPECT_EQ(loaded->second, index);
-        EXPECT_EQ(lines, QStringList(QStringLiteral(
-                                         "[Cache] Successfully loaded queue of %1 items at index %2")
-                                         .arg(count)
-                                         .arg(index)));
+        EXPECT_EQ(
+            lines,
+            QStringList(QStringLiteral("[Cache] Successfully loaded queue of %1 items at index %2")
+                            .arg(count)
+                            .arg(index)));
     }
 }
 
@@ -63,7 +65,8 @@ TEST_F(CacheManagerTest, FailedWriteSaysSoAndLeavesThePathAlone) {
         AtomicFileWriter::shared().waitForIdle();
     });
     ASSERT_EQ(lines.size(), 1);
-    EXPECT_TRUE(lines[0].startsWith("[Cache] Failed to encode queue JSON: ")) << lines[0].toStdString();
+    EXPECT_TRUE(lines[0].startsWith("[Cache] Failed to encode queue JSON: "))
+        << lines[0].toStdString();
     EXPECT_TRUE(QDir(manager.queueFilePath() + "/keep").exists());
     EXPECT_EQ(QDir(root()).entryList({"*.json*"}, QDir::Files | QDir::Hidden), QStringList());
 }
@@ -116,13 +119,14 @@ TEST_F(CacheManagerTest, ClearCacheLeavesFiveEmptyDirectories) {
     manager.artworkMemoryCache().insert("k", new QImage(2, 2, QImage::Format_RGB32));
     writeFile(root() + "/global_queue.json", "{}");
     writeFile(root() + "/LibraryStructure/deep/nested.json", "{}");
-    EXPECT_EQ(capturedLines([&] { manager.clearCache(); }),
-              QStringList({"Cache directory removed successfully.", "Cache directories recreated."}));
+    EXPECT_EQ(
+        capturedLines([&] { manager.clearCache(); }),
+        QStringList({"Cache directory removed successfully.", "Cache directories recreated."}));
     EXPECT_EQ(manager.artworkMemoryCache().count(), 0);
     const QStringList entries =
         QDir(root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
-    EXPECT_EQ(entries, QStringList({"Artwork", "LibraryStructure", "Metadata",
-                                    "PlaybackPositions", "Waveforms"}));
+    EXPECT_EQ(entries, QStringList({"Artwork", "LibraryStructure", "Metadata", "PlaybackPositions",
+                                    "Waveforms"}));
     for (const QString& name : entries)
         EXPECT_TRUE(QDir(root() + "/" + name).isEmpty()) << name.toStdString();
 
@@ -142,7 +146,8 @@ TEST_F(CacheManagerTest, ClearCacheLeavesFiveEmptyDirectories) {
 // Bounded by count and by decoded bytes; the newest entry always stays.
 TEST_F(CacheManagerTest, ArtworkMemoryCacheIsBoundedByCountAndBytes) {
     const QImage cover(2000, 2000, QImage::Format_ARGB32); // 16 MB decoded, shared by the copies
-    for (const auto& [image, inserted, kept] : {std::tuple{QImage(), 5100, 5000}, std::tuple{cover, 100, 16}}) {
+    for (const auto& [image, inserted, kept] :
+         {std::tuple{QImage(), 5100, 5000}, std::tuple{cover, 100, 16}}) {
         MediaCacheManager manager(root());
         for (int i = 0; i < inserted; ++i)
             manager.putArtworkInMemory(QString::number(i), image);
