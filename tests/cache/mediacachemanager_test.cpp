@@ -4,14 +4,8 @@
 #include "support/testsupport.h"
 
 #include <QDir>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
-#include <algorithm>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
 
 using namespace testsupport;
 
@@ -69,49 +63,6 @@ TEST_F(CacheManagerTest, FailedWriteSaysSoAndLeavesThePathAlone) {
         << lines[0].toStdString();
     EXPECT_TRUE(QDir(manager.queueFilePath() + "/keep").exists());
     EXPECT_EQ(QDir(root()).entryList({"*.json*"}, QDir::Files | QDir::Hidden), QStringList());
-}
-
-// A program killed in the middle of saving its queue leaves a queue file
-// that reads back as one of the versions it wrote, never a part of one.
-TEST_F(CacheManagerTest, AKillDuringASaveLeavesAReadableQueue) {
-    MediaCacheManager manager(root());
-    const QList<MediaItem> base = queueOf(1000);
-    auto version = [&base](int v) { // the queue turned by v places, stored with index v
-        QList<MediaItem> queue = base;
-        std::rotate(queue.begin(), queue.begin() + v % queue.size(), queue.end());
-        return PersistedQueue{queue, v};
-    };
-    QRandomGenerator random(50);
-    for (int round = 1; round <= 20; ++round) {
-        const int first = round * 1000;
-        int saved[2];
-        ASSERT_EQ(pipe(saved), 0);
-        const pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) { // saves as the writer thread does; says when the first is in place
-            for (int v = first; v < first + 1000; ++v) {
-                AtomicFileWriter::writeAtomically(manager.queueFilePath(), version(v).toJson());
-                if (v == first && write(saved[1], "s", 1) != 1)
-                    _exit(1);
-            }
-            _exit(0);
-        }
-        close(saved[1]);
-        char byte = 0;
-        const bool firstSaved = read(saved[0], &byte, 1) == 1;
-        close(saved[0]);
-        std::this_thread::sleep_for(std::chrono::microseconds(random.bounded(30000)));
-        kill(child, SIGKILL);
-        int status = 0;
-        ASSERT_EQ(waitpid(child, &status, 0), child);
-        ASSERT_TRUE(firstSaved && WIFSIGNALED(status)) << "round " << round;
-        QString error;
-        const auto loaded = PersistedQueue::fromJson(readFile(manager.queueFilePath()), &error);
-        ASSERT_TRUE(loaded.has_value()) << "round " << round << ": " << error.toStdString();
-        EXPECT_TRUE(loaded->index >= first && loaded->index < first + 1000 &&
-                    loaded->queue == version(loaded->index).queue)
-            << "round " << round;
-    }
 }
 
 TEST_F(CacheManagerTest, ClearCacheLeavesFiveEmptyDirectories) {
