@@ -7,7 +7,6 @@
 #include "support/unwrittenfifo.h"
 
 #include <QFileInfo>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sys/inotify.h>
@@ -139,43 +138,6 @@ TEST_F(FileInfoEdges, MissingFifoAndCancelledReadsFail) {
     const std::atomic<bool> cancelled{true};
     EXPECT_TRUE(readContainerInfo(path("c.flac")));
     EXPECT_FALSE(readContainerInfo(path("c.flac"), nullptr, &cancelled));
-}
-
-// Random bytes, zeros, cut-off files and a garbled tag header under audio
-// names: every reader answers, none crashes or hangs.
-TEST_F(FileInfoEdges, GarbageAndTruncatedFilesAreHarmless) {
-    ASSERT_TRUE(makeImageFile(path("cover.png")));
-    AudioFixture fixture;
-    fixture.coverPath = path("cover.png");
-    fixture.tags = {{"title", "T"}};
-    QRandomGenerator random(7);
-    QStringList names;
-    for (const QString extension : {"mp3", "m4a", "flac", "wav", "aac"}) {
-        QByteArray noise(20000, '\0');
-        random.fillRange(reinterpret_cast<quint32*>(noise.data()), noise.size() / 4);
-        writeFile(path("noise." + extension), noise);
-        writeFile(path("empty." + extension), {});
-        names << "noise." + extension << "empty." + extension;
-    }
-    for (const QString source : {"whole.flac", "whole.mp3", "whole.m4a"}) {
-        ASSERT_TRUE(makeAudioFile(path(source), fixture));
-        const QByteArray bytes = readFile(path(source));
-        for (const int cut : {10, 200, 2000, static_cast<int>(bytes.size() / 2)}) {
-            names << QStringLiteral("cut%1_").arg(cut) + source;
-            writeFile(path(names.last()), bytes.left(cut));
-        }
-    }
-    // A tag claiming far more than the file holds, its first frame header garbled.
-    QByteArray tagged = readFile(path("whole.mp3"));
-    ASSERT_TRUE(tagged.startsWith("ID3"));
-    tagged.replace(6, 14, QByteArray(4, 0x7f) + QByteArray(10, char(0xff)));
-    writeFile(path("tag.mp3"), tagged);
-    EXPECT_EQ(fields(readFileInfo(url("tag.mp3"))), "-|-|-|MP3|-|-");
-    for (const QString& name : names << "tag.mp3") {
-        const CachedMetadata info = readFileInfo(url(name));
-        EXPECT_TRUE(info.fileType) << name.toStdString();
-        EXPECT_EQ(full(name).info.fileType, info.fileType) << name.toStdString();
-    }
 }
 
 } // namespace

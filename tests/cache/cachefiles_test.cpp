@@ -1,0 +1,296 @@
+#include "cache/atomicfilewriter.h"
+#include "cache/mediacachemanager.h"
+#include "cache/metadatacachemanager.h"
+#include "cache/persistedqueue.h"
+#include "library/librarystructurecache.h"
+#include "playback/waveformcache.h"
+#include "support/testsupport.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace testsupport;
+
+namespace {
+
+// ---- Damaged files of every JSON reader -----------------------------------
+
+enum Reader { Queue, Metadata, LibraryTree, Waveform };
+
+// Reads the cache file the way its owner does at start-up.
+bool loads(Reader reader, const QString& path, QStringList* lines) {
+    bool loaded = false;
+    *lines = capturedLines([&] {
+        if (reader == Queue)
+            loaded = MediaCacheManager(QFileInfo(path).path()).loadQueue().has_value();
+        else if (reader == Metadata)
+            loaded = !MetadataCacheManager(path).cache().isEmpty();
+        else if (reader == LibraryTree)
+            loaded = LibraryStructureCache::load(path).has_value();
+        else
+            loaded = readCachedWaveform(path).has_value();
+    });
+    return loaded;
+}
+
+struct Damaged {
+    const char* name;
+    Reader reader;
+    QByteArray bytes;
+};
+
+class DamagedCacheFile : public ::testing::TestWithParam<Damaged> {};
+
+// A damaged file counts as no cache, says why where its owner prints, and is
+// left as it was (the next save replaces it).
+TEST_P(DamagedCacheFile, IsRefusedAndLeftAlone) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("global_queue.json"); // the queue's name
+    writeFile(path, GetParam().bytes);
+    QStringList lines;
+    EXPECT_FALSE(loads(GetParam().reader, path, &lines));
+    EXPECT_EQ(readFile(path), GetParam().bytes);
+    const char* const printed[] = {
+        "[Cache] Failed to decode queue JSON: ",
+        "MetadataCacheManager: Failed to load cache (might be new): ", "", ""};
+    const QString said = printed[GetParam().reader];
+    if (!said.isEmpty())
+        EXPECT_TRUE(lines.size() == 1 && lines[0].startsWith(said) && lines[0].size() > said.size())
+            << lines.join('\n').toStdString();
+}
+
+const QByteArray queue =
+    R"({"queue":[{"url":"file:///a","isDirectory":false,"containsAudio":true}],"index":0})";
+const QByteArray tree = R"({"url":"file:///m","isDirectory":true,"containsAudio":true})";
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, DamagedCacheFile,
+    ::testing::Values(
+        Damaged{"queue_truncated", Queue, queue.left(queue.size() / 2)},
+        Damaged{"queue_binary", Queue, QByteArray("\x00\xff\xfe garbage", 12)},
+        Damaged{"queue_array", Queue, "[]"}, Damaged{"queue_no_index", Queue, R"({"queue":[]})"},
+        Damaged{"queue_no_queue", Queue, R"({"index":0})"},
+        Damaged{"queue_text_index", Queue, R"({"queue":[],"index":"0"})"},
+        Damaged{"queue_fraction_index", Queue, R"({"queue":[],"index":1.5})"},
+        Damaged{"queue_huge_index", Queue, R"({"queue":[],"index":3e9})"},
+        Damaged{"queue_entry_without_containsAudio", Queue,
+                QByteArray(queue).replace(R"(,"containsAudio":true)", "")},
+        Damaged{"metadata_truncated", Metadata, R"({"file:///m/a.flac": {"title": )"},
+        Damaged{"metadata_array", Metadata, "[]"},
+        Damaged{"metadata_entry_not_object", Metadata,
+                R"({"file:///m/a.flac":{"title":"A"},"file:///m/b.flac":[1]})"},
+        Damaged{"metadata_year_not_text", Metadata,
+                R"({"file:///m/a.flac":{"title":"A"},"file:///m/b.flac":{"year":1999}})"},
+        Damaged{"tree_empty", LibraryTree, ""},
+        Damaged{"tree_without_containsAudio", LibraryTree,
+                QByteArray(tree).replace(R"(,"containsAudio":true)", "")},
+        Damaged{"tree_root_is_a_file", LibraryTree,
+                R"({"url":"file:///x.mp3","isDirectory":false,"containsAudio":true})"},
+        Damaged{"waveform_object", Waveform, R"({"a":1})"},
+        Damaged{"waveform_text_value", Waveform,
+                "[" + QByteArray("0.5,").repeated(1100) + "\"x\"]"},
+        Damaged{"waveform_too_short", Waveform, "[" + QByteArray("0.5,").repeated(999) + "0.5]"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The rows above damage these, which load.
+TEST(DamagedCacheFileRows, StartFromFilesThatLoad) {
+    QTemporaryDir dir;
+    QStringList lines;
+    for (const auto& [reader, bytes] : {std::pair{Queue, queue}, std::pair{LibraryTree, tree}}) {
+        writeFile(dir.filePath("global_queue.json"), bytes);
+        EXPECT_TRUE(loads(reader, dir.filePath("global_queue.json"), &lines));
+    }
+}
+
+// ---- The stored queue and the cache tree ----------------------------------
+
+QList<MediaItem> queueOf(int count) {
+    QList<MediaItem> queue;
+    for (int i = 0; i < count; ++i)
+        queue << MediaItem::audioFile(QStringLiteral("/music/%1 #?.mp3").arg(i));
+    return queue;
+}
+
+class CacheManagerTest : public ::testing::Test {
+protected:
+    QTemporaryDir temp;
+    QString root() const { return temp.path() + "/OrrisMediaPlayer"; }
+};
+
+// The index is kept as stored, even outside the queue: the view model clamps it.
+TEST_F(CacheManagerTest, SavedQueueLoadsBackAfterARestart) {
+    EXPECT_EQ(capturedLines([&] { MediaCacheManager(root()).loadQueue(); }),
+              QStringList({"[Cache] No global queue file found."}));
+    for (const auto& [count, index] : {std::pair{3, 2}, std::pair{0, 0}, std::pair{2, 7}}) {
+        const QStringList saved = capturedLines([&] {
+            MediaCacheManager saving(root()); // until the write ends
+            saving.saveQueue(queueOf(count), index);
+            AtomicFileWriter::shared().waitForIdle();
+        });
+        EXPECT_EQ(saved, QStringList(
+                             QStringLiteral("[Cache] Saved queue to disk. (%1 items)").arg(count)));
+        std::optional<std::pair<QList<MediaItem>, int>> loaded;
+        const QStringList lines =
+            capturedLines([&] { loaded = MediaCacheManager(root()).loadQueue(); });
+        EXPECT_EQ(loaded, std::pair(queueOf(count), index));
+        EXPECT_EQ(
+            lines,
+            QStringList(QStringLiteral("[Cache] Successfully loaded queue of %1 items at index %2")
+                            .arg(count)
+                            .arg(index)));
+    }
+}
+
+TEST_F(CacheManagerTest, FailedWriteSaysSoAndLeavesThePathAlone) {
+    MediaCacheManager manager(root());
+    // A directory in the queue file's place cannot be replaced by a file.
+    QDir().mkpath(manager.queueFilePath() + "/keep");
+    const QStringList lines = capturedLines([&] {
+        manager.saveQueue(queueOf(5), 0);
+        AtomicFileWriter::shared().waitForIdle();
+    });
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_TRUE(lines[0].startsWith("[Cache] Failed to encode queue JSON: "));
+    EXPECT_TRUE(QDir(manager.queueFilePath() + "/keep").exists());
+    EXPECT_EQ(QDir(root()).entryList({"*.json*"}, QDir::Files | QDir::Hidden), QStringList());
+}
+
+TEST_F(CacheManagerTest, ClearCacheLeavesFiveEmptyDirectories) {
+    MediaCacheManager manager(root());
+    manager.artworkMemoryCache().insert("k", new QImage(2, 2, QImage::Format_RGB32));
+    writeFile(root() + "/global_queue.json", "{}");
+    writeFile(root() + "/LibraryStructure/deep/nested.json", "{}");
+    EXPECT_EQ(
+        capturedLines([&] { manager.clearCache(); }),
+        QStringList({"Cache directory removed successfully.", "Cache directories recreated."}));
+    EXPECT_EQ(manager.artworkMemoryCache().count(), 0);
+    const QStringList entries =
+        QDir(root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
+    EXPECT_EQ(entries, QStringList({"Artwork", "LibraryStructure", "Metadata", "PlaybackPositions",
+                                    "Waveforms"}));
+    for (const QString& name : entries)
+        EXPECT_TRUE(QDir(root() + "/" + name).isEmpty()) << name.toStdString();
+
+    QDir(root()).removeRecursively();
+    EXPECT_EQ(capturedLines([&] { manager.clearCache(); }),
+              QStringList({"Cache directories recreated."}));
+    EXPECT_TRUE(QDir(root() + "/LibraryStructure").exists());
+
+    writeFile(temp.path() + "/plain", "x"); // below a plain file no directory can be made
+    MediaCacheManager blocked(temp.path() + "/plain/OrrisMediaPlayer");
+    const QStringList lines = capturedLines([&] { blocked.clearCache(); });
+    EXPECT_TRUE(lines.size() == 1 && lines[0].startsWith("Error clearing cache: "))
+        << lines.join('\n').toStdString();
+}
+
+// Bounded by count and by decoded bytes; the newest entry always stays.
+TEST_F(CacheManagerTest, ArtworkMemoryCacheIsBoundedByCountAndBytes) {
+    const QImage cover(2000, 2000, QImage::Format_ARGB32); // 16 MB decoded, shared by the copies
+    for (const auto& [image, inserted, kept] :
+         {std::tuple{QImage(), 5100, 5000}, std::tuple{cover, 100, 16}}) {
+        MediaCacheManager manager(root());
+        for (int i = 0; i < inserted; ++i)
+            manager.putArtworkInMemory(QString::number(i), image);
+        EXPECT_EQ(manager.artworkMemoryCache().count(), kept) << inserted;
+        EXPECT_TRUE(manager.artworkMemoryCache().contains(QString::number(inserted - 1)));
+    }
+}
+
+// ---- The track information of every file shown so far ---------------------
+
+CachedMetadata sample(const QString& title) {
+    return {title, "Ann, Bo", std::nullopt, "FLAC", std::nullopt, "44.1 kHz", std::nullopt};
+}
+
+class MetadataCache : public CacheManagerTest {
+protected:
+    QString path() const { return root() + "/metadata_cache.json"; }
+    std::unique_ptr<MetadataCacheManager> make(QStringList* lines = nullptr) {
+        std::unique_ptr<MetadataCacheManager> manager;
+        const QStringList printed =
+            capturedLines([&] { manager = std::make_unique<MetadataCacheManager>(path()); });
+        if (lines)
+            *lines = printed;
+        return manager;
+    }
+    static void save(MetadataCacheManager& manager) {
+        manager.saveCache();
+        AtomicFileWriter::shared().waitForIdle();
+    }
+};
+
+// Only present keys are written, and every key is optional when read.
+TEST_F(MetadataCache, SavedEntriesComeBackAfterARestart) {
+    QStringList lines;
+    auto manager = make(&lines);
+    EXPECT_TRUE(lines.size() == 1 &&
+                lines[0].startsWith("MetadataCacheManager: Failed to load cache (might be new): "))
+        << lines.join('\n').toStdString();
+    const CachedMetadata full{"t", "a", "1999", "MP3", "16bit", "44.1 kHz", "3.2 MB"};
+    manager->insert("file:///m/a.flac", full);
+    manager->insert("file:///m/b%20c.mp3", sample("B"));
+    manager->insert("file:///m/c.wav", {});
+    save(*manager); // into the folder the first load made
+    const QJsonObject written = QJsonDocument::fromJson(readFile(path())).object();
+    EXPECT_EQ(written.value("file:///m/b%20c.mp3").toObject().keys(),
+              QStringList({"artist", "fileType", "sampleRate", "title"}));
+
+    auto reloaded = make(&lines);
+    EXPECT_EQ(lines, QStringList{"MetadataCacheManager: Loaded 3 items from disk"});
+    EXPECT_EQ(reloaded->cache(), manager->cache());
+    EXPECT_FALSE(reloaded->record("file:///m/other.mp3"));
+}
+
+// Start-up does not wait for a large cache file: it is decoded on a worker
+// thread; records inserted meanwhile win, and an early save keeps the file's.
+TEST_F(MetadataCache, BackgroundLoadKeepsWhatArrivesMeanwhile) {
+    auto first = make();
+    first->insert("file:///m/a.flac", sample("A old"));
+    first->insert("file:///m/b.flac", sample("B"));
+    save(*first);
+    std::unique_ptr<MetadataCacheManager> manager;
+    const QStringList lines = capturedLines([&] {
+        manager = std::make_unique<MetadataCacheManager>(
+            path(), MetadataCacheManager::Loading::InBackground);
+        EXPECT_FALSE(manager->isLoaded()) << "read on the calling thread";
+        manager->insert("file:///m/a.flac", sample("A new"));
+        manager->saveCache();
+        ASSERT_TRUE(waitUntil([&] { return manager->isLoaded(); }));
+        AtomicFileWriter::shared().waitForIdle();
+    });
+    EXPECT_EQ(lines, QStringList{"MetadataCacheManager: Loaded 2 items from disk"});
+    const auto saved = make()->cache();
+    EXPECT_EQ(saved.size(), 2) << "the early save dropped the file's records";
+    EXPECT_EQ(saved.value("file:///m/a.flac").title, "A new");
+}
+
+// Each save writes the dictionary as it was at the call, leaving no temporary file.
+TEST_F(MetadataCache, ASaveWritesTheDictionaryOfItsCall) {
+    auto manager = make();
+    manager->insert("file:///m/a.flac", sample("A"));
+    manager->saveCache();
+    manager->insert("file:///m/b.flac", sample("B"));
+    AtomicFileWriter::shared().waitForIdle();
+    EXPECT_EQ(QJsonDocument::fromJson(readFile(path())).object().keys(),
+              QStringList{"file:///m/a.flac"});
+    EXPECT_EQ(QDir(root()).entryList(QDir::Files | QDir::Hidden),
+              QStringList{"metadata_cache.json"});
+}
+
+TEST_F(MetadataCache, AFailedSaveIsReported) {
+    // The cache folder's place is taken by a file, so nothing can be written there.
+    writeFile(root(), "not a folder");
+    auto manager = make();
+    manager->insert("file:///m/a.flac", sample("A"));
+    const QStringList lines = capturedLines([&] { save(*manager); });
+    EXPECT_TRUE(lines.size() == 1 &&
+                lines[0].startsWith("MetadataCacheManager: Failed to save cache: "))
+        << lines.join('\n').toStdString();
+    EXPECT_EQ(readFile(root()), "not a folder");
+}
+
+} // namespace
