@@ -24,12 +24,13 @@ TEST(ViewModelState, QueueAndSettingsSurviveARestart) {
     const QString queueFile = MediaCacheManager::shared().queueFilePath();
     QSettings().clear();
     QFile::remove(queueFile);
-    {
-        MediaLibraryViewModel first;
-        first.setIsOLEDCareMode(true);
-        AtomicFileWriter::shared().waitForIdle();
-        EXPECT_FALSE(QFile::exists(queueFile)) << "nothing to restore, nothing rewritten";
-    }
+    EXPECT_EQ(capturedLines([] {
+                  MediaLibraryViewModel first;
+                  first.setIsOLEDCareMode(true);
+                  AtomicFileWriter::shared().waitForIdle();
+              }).filter("[Cache]"),
+              QStringList{"[Cache] No global queue file found."});
+    EXPECT_FALSE(QFile::exists(queueFile)) << "nothing to restore, nothing rewritten";
     writeFile(queueFile, PersistedQueue{threeTracks, 2}.toJson());
 
     std::unique_ptr<MediaLibraryViewModel> vm;

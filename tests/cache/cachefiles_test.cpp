@@ -121,30 +121,6 @@ protected:
     QString root() const { return temp.path() + "/OrrisMediaPlayer"; }
 };
 
-// The index is kept as stored, even outside the queue: the view model clamps it.
-TEST_F(CacheManagerTest, SavedQueueLoadsBackAfterARestart) {
-    EXPECT_EQ(capturedLines([&] { MediaCacheManager(root()).loadQueue(); }),
-              QStringList({"[Cache] No global queue file found."}));
-    for (const auto& [count, index] : {std::pair{3, 2}, std::pair{0, 0}, std::pair{2, 7}}) {
-        const QStringList saved = capturedLines([&] {
-            MediaCacheManager saving(root()); // until the write ends
-            saving.saveQueue(queueOf(count), index);
-            AtomicFileWriter::shared().waitForIdle();
-        });
-        EXPECT_EQ(saved, QStringList(
-                             QStringLiteral("[Cache] Saved queue to disk. (%1 items)").arg(count)));
-        std::optional<std::pair<QList<MediaItem>, int>> loaded;
-        const QStringList lines =
-            capturedLines([&] { loaded = MediaCacheManager(root()).loadQueue(); });
-        EXPECT_EQ(loaded, std::pair(queueOf(count), index));
-        EXPECT_EQ(
-            lines,
-            QStringList(QStringLiteral("[Cache] Successfully loaded queue of %1 items at index %2")
-                            .arg(count)
-                            .arg(index)));
-    }
-}
-
 TEST_F(CacheManagerTest, FailedWriteSaysSoAndLeavesThePathAlone) {
     MediaCacheManager manager(root());
     // A directory in the queue file's place cannot be replaced by a file.
