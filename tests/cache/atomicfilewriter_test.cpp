@@ -13,7 +13,11 @@ using namespace testsupport;
 namespace {
 
 // The writer's thread is held inside an encoder until the test lets it go, so
-// what queues up meanwhile is known exactly, without timing.
+// what queues up meanwhile is known exactly, without timing. Four writes of
+// one path wait together: one encoding and one write of the last, and every
+// caller told the outcome, in call order. A file is replaced by a rename,
+// never rewritten in place: a reader holding it open (or a program killed
+// mid-write) sees the old bytes whole. A failed encoding leaves its file alone.
 TEST(AtomicFileWriterTest, ABlockedWriterCoalescesAndReplacesFilesWhole) {
     QTemporaryDir dir;
     const QString target = dir.filePath("target.json"), kept = dir.filePath("kept.json");
@@ -36,7 +40,11 @@ TEST(AtomicFileWriterTest, ABlockedWriterCoalescesAndReplacesFilesWhole) {
     std::atomic<int> encodes = 0;
     for (const QByteArray bytes : {"v1", "v2", "v3", "v4"}) {
         writer.write(
-            target, [&, bytes](QString*) { return ++encodes, bytes; },
+            target,
+            [&, bytes](QString*) {
+                ++encodes;
+                return bytes;
+            },
             [&, bytes](const QString& error) {
                 std::lock_guard lock(mutex);
                 outcomes << QString(bytes) + ':' + error;
