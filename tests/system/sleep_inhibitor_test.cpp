@@ -1,7 +1,6 @@
 // Inhibitions taken from and given back to (fake) desktop services over D-Bus.
 #include "support/testsupport.h"
 #include "system/sleepinhibitor.h"
-#include "system/sleepmanager.h"
 #include "system_privatebus.h"
 
 #include <QCoreApplication>
@@ -9,7 +8,6 @@
 #include <gtest/gtest.h>
 
 using namespace systemtest;
-using testsupport::capturedLines;
 using testsupport::waitUntil;
 
 namespace {
@@ -60,29 +58,29 @@ TEST_P(SleepInhibitorTest, TakesAndGivesBackOnce) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, SleepInhibitorTest,
-    ::testing::Values(
-        InhibitCase{"NoServiceIsNoFailure", {}, SleepMode::displayAndSystem, {}, {}},
-        InhibitCase{"PortalSuspend",
-                    {"--portal", "--screensaver", "--login1"},
-                    SleepMode::systemOnly,
-                    {portal.arg(1).arg(4)},
-                    {"portal-close 1"}},
-        InhibitCase{"PortalIdleAndSuspend",
-                    {"--portal"},
-                    SleepMode::displayAndSystem,
-                    {portal.arg(1).arg(12)},
-                    {"portal-close 1"}},
-        InhibitCase{"LogindSleep",
-                    {"--screensaver", "--login1"},
-                    SleepMode::systemOnly,
-                    {login1.arg("sleep")},
-                    {"login1-release 1"}},
-        InhibitCase{"LogindAndScreenSaver",
-                    {"--screensaver", "--login1"},
-                    SleepMode::displayAndSystem,
-                    {login1.arg("idle:sleep"),
-                     "screensaver-inhibit 1 application=Tolvane reason=Media Playback"},
-                    {"login1-release 1", "screensaver-uninhibit 1"}}),
+    ::testing::Values(InhibitCase{"NoServiceIsNoFailure", {}, SleepMode::displayAndSystem, {}, {}},
+                      InhibitCase{"PortalSuspend",
+                                  {"--portal", "--screensaver", "--login1"},
+                                  SleepMode::systemOnly,
+                                  {portal.arg(1).arg(4)},
+                                  {"portal-close 1"}},
+                      InhibitCase{"PortalIdleAndSuspend",
+                                  {"--portal"},
+                                  SleepMode::displayAndSystem,
+                                  {portal.arg(1).arg(12)},
+                                  {"portal-close 1"}},
+                      InhibitCase{"LogindSleep",
+                                  {"--screensaver", "--login1"},
+                                  SleepMode::systemOnly,
+                                  {login1.arg("sleep")},
+                                  {"login1-release 1"}},
+                      InhibitCase{
+                          "LogindAndScreenSaver",
+                          {"--screensaver", "--login1"},
+                          SleepMode::displayAndSystem,
+                          {login1.arg("idle:sleep"),
+                           "screensaver-inhibit 1 application=Tolvane reason=Media Playback"},
+                          {"login1-release 1", "screensaver-uninhibit 1"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SleepInhibitorTest, AnInhibitionGrantedAfterItWasDiscardedIsGivenBack) {
@@ -96,21 +94,6 @@ TEST_F(SleepInhibitorTest, AnInhibitionGrantedAfterItWasDiscardedIsGivenBack) {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         return inhibitor.isNull();
     }));
-}
-
-TEST_F(SleepInhibitorTest, TheManagersStarterHoldsOneInhibitionAtATime) {
-    FakeInhibitService fake({"--portal"});
-    ASSERT_TRUE(fake.isReady());
-    SleepManager manager;
-    manager.setActivityStarter(SleepManager::inhibitorStarter(connection, connection));
-    // Full screen and playing, then the lines logged by then.
-    for (const auto& [fullScreen, playing, lines] :
-         {std::tuple{false, true, 1}, {false, true, 1}, {true, false, 3}, {false, false, 4}}) {
-        capturedLines([&] { manager.update(fullScreen, playing); });
-        ASSERT_TRUE(fake.waitForLines(lines)) << lines;
-    }
-    EXPECT_EQ(fake.log(), (QStringList{portal.arg(1).arg(4), "portal-close 1",
-                                       portal.arg(2).arg(12), "portal-close 2"}));
 }
 
 } // namespace

@@ -105,8 +105,10 @@ TEST_P(NowPlayingRecord, FollowsTheViewModel) {
     EXPECT_EQ(service->playbackStatus(), row.status);
     const std::optional<NowPlayingInfo>& record = service->nowPlaying();
     ASSERT_EQ(record.has_value(), *row.record != 0);
-    if (!record)
-        return EXPECT_TRUE(service->metadata().isEmpty());
+    if (!record) {
+        EXPECT_TRUE(service->metadata().isEmpty());
+        return;
+    }
     EXPECT_EQ(record->url, vm->selectedFile()->url());
     EXPECT_EQ(QStringList({record->title, record->artist, QString::number(record->elapsedSeconds),
                            QString::number(record->playbackRate),
@@ -118,22 +120,22 @@ TEST_P(NowPlayingRecord, FollowsTheViewModel) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, NowPlayingRecord,
-    ::testing::Values(
-        RecordCase{"NothingLoaded", "stale; update", "Stopped", ""},
-        RecordCase{"AnUntaggedPausedTrack", "player f2; time 15; update", "Paused",
-                   "f2.wav|Unknown Artist|1.5|0|0"},
-        RecordCase{"APlayingTrack", "player f1; play; update", "Playing",
-                   "f1.wav|Unknown Artist|0|1|0"},
-        RecordCase{"ASelectedFileWithoutAPlayer", "select g1", "Paused",
-                   "g1.wav|Unknown Artist|0|0|0"},
-        RecordCase{"TrackInformationArrivingLater",
-                   "player f1; update; title Title; artist Artist; duration 615", "Paused",
-                   "Title|Artist|0|0|61.5"},
-        RecordCase{"TrackInformationClearedByANewLoad",
-                   "player f1; title Title; artist Artist; untitled", "Paused",
-                   "f1.wav|Unknown Artist|0|0|0"},
-        RecordCase{"TrackInformationWithoutASelectedFile", "title Stray", "Stopped", ""},
-        RecordCase{"AnUnselectedFile", "player f1; update; unselect", "Stopped", ""}),
+    ::testing::Values(RecordCase{"NothingLoaded", "stale; update", "Stopped", ""},
+                      RecordCase{"AnUntaggedPausedTrack", "player f2; time 15; update", "Paused",
+                                 "f2.wav|Unknown Artist|1.5|0|0"},
+                      RecordCase{"APlayingTrack", "player f1; play; update", "Playing",
+                                 "f1.wav|Unknown Artist|0|1|0"},
+                      RecordCase{"ASelectedFileWithoutAPlayer", "select g1", "Paused",
+                                 "g1.wav|Unknown Artist|0|0|0"},
+                      RecordCase{"TrackInformationArrivingLater",
+                                 "player f1; update; title Title; artist Artist; duration 615",
+                                 "Paused", "Title|Artist|0|0|61.5"},
+                      RecordCase{"TrackInformationClearedByANewLoad",
+                                 "player f1; title Title; artist Artist; untitled", "Paused",
+                                 "f1.wav|Unknown Artist|0|0|0"},
+                      RecordCase{"TrackInformationWithoutASelectedFile", "title Stray", "Stopped",
+                                 ""},
+                      RecordCase{"AnUnselectedFile", "player f1; update; unselect", "Stopped", ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Published as a cache file once written; the same pixels find the same file
@@ -207,9 +209,14 @@ TEST_F(SystemIntegration, OpeningPlaysALibraryFileOrFolderAndRefusesAnythingElse
     root.children->append(MediaItem::folder(library->path("Empty")));
     vm->setRootFolder(root);
     auto file = [&](const QString& path) { return QUrl::fromLocalFile(library->path(path)); };
-    const QUrl refused[] = {file("F/notes.txt"), file("F/missing.wav"), file("Empty"), file(""),
-                            QUrl::fromLocalFile(QDir::tempPath()), QUrl("https://example.org/f1.wav"),
-                            QUrl("not a url at all"), QUrl()};
+    const QUrl refused[] = {file("F/notes.txt"),
+                            file("F/missing.wav"),
+                            file("Empty"),
+                            file(""),
+                            QUrl::fromLocalFile(QDir::tempPath()),
+                            QUrl("https://example.org/f1.wav"),
+                            QUrl("not a url at all"),
+                            QUrl()};
     QString error;
     for (const QUrl& url : refused) {
         error.clear();
@@ -256,9 +263,10 @@ TEST_F(SystemIntegration, VolumeReachesTheServiceAndThePlayerNowOrAtTheNextLoad)
 TEST_F(SystemIntegration, FullScreenArtworkKeepsTheDisplayAwake) {
     FakeQueuePlayer* player = selectWithPlayer("f1");
     using enum SleepMode;
-    for (const auto& [playing, fullScreen, mode] :
-         {std::tuple{false, true, displayAndSystem}, {false, false, none},
-          {true, true, displayAndSystem}, {true, false, systemOnly}}) {
+    for (const auto& [playing, fullScreen, mode] : {std::tuple{false, true, displayAndSystem},
+                                                    {false, false, none},
+                                                    {true, true, displayAndSystem},
+                                                    {true, false, systemOnly}}) {
         playing ? player->play() : player->pause();
         vm->setIsFullscreenArtwork(fullScreen);
         vm->updateSleepPrevention();
