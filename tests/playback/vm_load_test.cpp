@@ -175,6 +175,7 @@ TEST_F(LoadFile, ANewLoadDiscardsThePreviousPlayerAndItsObservers) {
 
 TEST_F(LoadFile, ItemObservationsSetTheDuration) {
     vm->loadFile(library->file("g1"), false);
+    settle(); // the duration read from the file comes first
     PlayerItem* item = fake()->items().first();
     takeLines();
     item->setReady(83.25);
