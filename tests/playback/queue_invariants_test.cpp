@@ -3,9 +3,11 @@
 // consistent with the player and with the stored file: the player's first
 // item is the selected file and its second the play-list entry after the
 // current one, so playback continues with it.
+#include "audio/audiooutput.h"
 #include "support/testsupport.h"
 #include "support/viewmodelfixture.h"
 
+#include <QScopeGuard>
 #include <random>
 
 using namespace testsupport;
@@ -136,5 +138,32 @@ TEST_P(QueueInvariants, HoldAfterEveryRandomOperation) {
 INSTANTIATE_TEST_SUITE_P(Players, QueueInvariants,
                          ::testing::Values(Run{"Fake", false, 3000}, Run{"Engine", true, 150}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+class EngineQueue : public PlaybackFixture {};
+
+// As fast as frames come, each track ends before the view model has queued
+// the one after it: the queue still plays through, every frame of it.
+TEST_F(EngineQueue, AQueueOfVeryShortTracksPlaysThroughAtTheFastPace) {
+    constexpr int rate = 8000, frames = rate / 50;
+    makeViewModel(true);
+    AudioOutput::shared().configure("null", true, rate);
+    const auto restore = qScopeGuard([] { AudioOutput::shared().configureFromEnvironment(); });
+    QList<MediaItem> queue;
+    for (int i = 0; i < 12; ++i) {
+        writeWav(library->path(QString("S/%1.wav").arg(i)), frames, rate);
+        queue << MediaItem::audioFile(library->path(QString("S/%1.wav").arg(i)));
+    }
+    vm->setPlaybackQueue(queue);
+    const int64_t before = AudioOutput::shared().framesPlayed();
+    takeLines();
+    vm->playItem(queue[0], 0, false);
+    ASSERT_TRUE(waitUntil([&] {
+        return vm->currentQueueIndex() == queue.size() - 1 && vm->player()->rate() == 0;
+    })) << "stalled at "
+        << vm->currentQueueIndex();
+    settle();
+    EXPECT_EQ(takeLines("^Gapless transition to: ").size(), queue.size() - 1);
+    EXPECT_EQ(AudioOutput::shared().framesPlayed() - before, queue.size() * frames);
+}
 
 } // namespace
