@@ -24,7 +24,7 @@ QVariantMap asMap(const QVariant& value) {
 
 NowPlayingInfo record(const QString& title = "Song") {
     NowPlayingInfo info;
-    info.url = QUrl::fromLocalFile("/music/A B/song.mp3");
+    info.url = QUrl::fromLocalFile("/music/Ä B/song.mp3");
     info.title = title;
     info.artist = "Unknown Artist";
     info.durationSeconds = 60.5;
@@ -112,12 +112,12 @@ TEST_F(MprisServiceTest, PropertiesShowTheRecord) {
     EXPECT_EQ(metadata.value("xesam:title").toString(), "Song");
     EXPECT_EQ(metadata.value("xesam:artist").toStringList(), QStringList{"Unknown Artist"});
     EXPECT_EQ(metadata.value("mpris:length").toLongLong(), 60500000);
-    // Track ids: valid paths outside MPRIS's own that tell files apart.
+    // Track ids: valid paths (of any name) outside MPRIS's own that tell files apart.
     const QDBusObjectPath id = metadata.value("mpris:trackid").value<QDBusObjectPath>();
-    EXPECT_EQ(id, MprisService::trackId(QUrl::fromLocalFile("/music/A B/song.mp3")));
-    EXPECT_NE(id, MprisService::trackId(QUrl::fromLocalFile("/music/A B/sang.mp3")));
+    EXPECT_EQ(id, MprisService::trackId(QUrl::fromLocalFile("/music/Ä B/song.mp3")));
+    EXPECT_NE(id, MprisService::trackId(QUrl::fromLocalFile("/music/Ä B/sang.mp3")));
     EXPECT_FALSE(id.path().isEmpty() || id.path().startsWith("/org/mpris"));
-    EXPECT_EQ(metadata.value("xesam:url").toString(), "file:///music/A%20B/song.mp3");
+    EXPECT_EQ(metadata.value("xesam:url").toString(), "file:///music/%C3%84%20B/song.mp3");
     EXPECT_FALSE(metadata.contains("mpris:artUrl"));
     EXPECT_EQ(property("PlaybackStatus").toString(), "Playing");
     EXPECT_EQ(property("Position").toLongLong(), 12250000);
