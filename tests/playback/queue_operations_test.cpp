@@ -131,11 +131,9 @@ TEST_F(QueueById, FormsFindTheItemOrChangeNothing) {
     makeViewModel();
     run("queue f1 f2 0; load f1");
     const QString unknown = "file:///nowhere/a.mp3";
-    EXPECT_FALSE(vm->playNextByID(unknown));
-    EXPECT_FALSE(vm->addToQueueByID(unknown));
-    EXPECT_FALSE(vm->playItemByID(unknown));
-    EXPECT_FALSE(vm->playNowByID(unknown));
-    EXPECT_FALSE(vm->playFolderByID("file:///nowhere"));
+    EXPECT_FALSE(vm->playNextByID(unknown) || vm->addToQueueByID(unknown) ||
+                 vm->playItemByID(unknown) || vm->playNowByID(unknown) ||
+                 vm->playFolderByID("file:///nowhere"));
     EXPECT_EQ(names(vm->playbackQueue()), words("f1 f2"));
     EXPECT_TRUE(vm->addToQueueByID(library->folder("H").id()));
     EXPECT_TRUE(vm->playItemByID(library->file("x2").id()));

@@ -1,8 +1,9 @@
-// Loading a file into a new player: the printed lines, the state it sets and
-// the player it builds, on the fake player.
+// Loading a file into a new player: the printed lines, the state it sets,
+// the player it builds and the waveform shown, on the fake player.
 #include "cache/atomicfilewriter.h"
 #include "cache/cachekey.h"
 #include "cache/mediacachemanager.h"
+#include "playback/waveformcache.h"
 #include "support/testsupport.h"
 #include "support/viewmodelfixture.h"
 #include "system/mprisservice.h"
@@ -13,7 +14,6 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QThreadPool>
-#include <sys/stat.h>
 
 using namespace testsupport;
 using namespace vmtest;
@@ -61,6 +61,8 @@ TEST_F(LoadFile, SetsTrackStateSelectsFolderAndEnqueuesNext) {
     EXPECT_EQ(fake()->volume(), 0.5f);
 }
 
+// Auto-play starts once the duration is known, never from a duration that
+// arrives after the user moved on; an unreadable duration still plays.
 TEST_F(LoadFile, AutoPlayStartsOnceTheDurationIsKnown) {
     for (const bool autoPlay : {true, false}) {
         vm->loadFile(library->file(autoPlay ? "f1" : "h1"), autoPlay);
@@ -72,9 +74,12 @@ TEST_F(LoadFile, AutoPlayStartsOnceTheDurationIsKnown) {
         EXPECT_EQ(takeLines().contains("Player initialized and play called (duration loaded)"),
                   autoPlay);
     }
-}
-
-TEST_F(LoadFile, UnreadableDurationStillPlays) {
+    writeWav(library->path("H/long.wav"), 3 * 44100);
+    vm->loadFile(library->file("h1"), true);
+    vm->loadFile(MediaItem::audioFile(library->path("H/long.wav")), false);
+    settle();
+    EXPECT_EQ(vm->progress()->duration(), 3.0);
+    EXPECT_EQ(fake()->playCalls, 0) << "the first load's auto-play must not start the second";
     writeFile(library->path("F/broken.mp3"), QByteArray(8000, '\x5a'));
     vm->loadFile(MediaItem::audioFile(library->path("F/broken.mp3")), true);
     ASSERT_TRUE(waitUntil([&] { return fake()->playCalls == 1; }));
@@ -82,86 +87,66 @@ TEST_F(LoadFile, UnreadableDurationStillPlays) {
     EXPECT_EQ(vm->progress()->duration(), 0.0);
 }
 
-TEST_F(LoadFile, DurationArrivingAfterTheUserMovedOnIsDropped) {
-    writeWav(library->path("H/long.wav"), 3 * 44100);
-    vm->loadFile(library->file("h1"), true);
-    vm->loadFile(MediaItem::audioFile(library->path("H/long.wav")), false);
-    settle();
-    EXPECT_EQ(vm->progress()->duration(), 3.0);
-    EXPECT_EQ(fake()->playCalls, 0) << "the first load's auto-play must not start the second";
-}
-
-// Occupies every thread of the global pool, as long waveform decodes and
-// scans do, until released.
-class BusyGlobalPool {
-public:
-    BusyGlobalPool() {
-        for (int i = 0; i < threads; ++i) {
-            QThreadPool::globalInstance()->start([this] {
-                m_started.release();
-                m_release.acquire();
-            });
-        }
-        m_started.acquire(threads);
-    }
-    ~BusyGlobalPool() { release(); }
-    void release() { m_release.release(threads - std::exchange(m_released, threads)); }
-
-private:
-    const int threads = QThreadPool::globalInstance()->maxThreadCount();
-    QSemaphore m_started, m_release;
-    int m_released = 0;
-};
-
-// Rapid clicks: the duration that starts playback never waits behind
-// background work, and the work of files already left is skipped.
-TEST_F(LoadFile, ClicksDoNotWaitBehindBackgroundWorkAndLeftFilesAreSkipped) {
-    BusyGlobalPool busy;
-    for (const char* name : {"f1", "f2", "f3"})
-        vm->loadFile(library->file(name), true);
-    EXPECT_TRUE(waitUntil([&] { return fake()->playCalls == 1; }))
-        << "the duration queued behind the busy pool";
-    busy.release();
-    ASSERT_TRUE(waitUntil([&] { return !vm->waveformSamples().isEmpty() && !vm->isLoading(); }));
-    QThreadPool::globalInstance()->waitForDone();
-    settle();
-    AtomicFileWriter::shared().waitForIdle();
-    const QString f3 = cacheKey(library->file("f3").url()) + ".json";
-    for (const char* folder : {"Waveforms", "Metadata"}) {
-        EXPECT_EQ(QDir(MediaCacheManager::shared().subdirectory(folder)).entryList(QDir::Files),
-                  QStringList{f3})
-            << folder;
-    }
-}
-
 // A pause pressed while the duration loads wins over the auto-play.
 TEST_F(LoadFile, PauseBeforeTheAutoPlayWins) {
     for (const bool remote : {false, true}) {
         vm->loadFile(library->file(remote ? "f2" : "f1"), true);
-        if (remote)
-            vm->nowPlayingService()->commands().pause();
-        else
-            vm->togglePlayPause();
+        remote ? vm->nowPlayingService()->commands().pause() : vm->togglePlayPause();
         settle();
         EXPECT_GT(vm->progress()->duration(), 0);
         EXPECT_EQ(fake()->rate(), 0.0f) << (remote ? "media key" : "play/pause");
     }
 }
 
-// Settings reach the disk once per burst of changes, from the event loop,
-// not (with an fsync) at each change on the way through a load.
-TEST_F(LoadFile, SettingsAreWrittenOncePerBurstFromTheEventLoop) {
+// Rapid clicks while every pool thread is busy: the duration that starts
+// playback does not wait behind that work, and the waveform and metadata of
+// files already left are never computed.
+TEST_F(LoadFile, ClicksDoNotWaitBehindBackgroundWorkAndLeftFilesAreSkipped) {
+    const int threads = QThreadPool::globalInstance()->maxThreadCount();
+    QSemaphore started, release;
+    for (int i = 0; i < threads; ++i)
+        QThreadPool::globalInstance()->start([&] { started.release(), release.acquire(); });
+    started.acquire(threads);
+    for (const char* name : {"f1", "f2", "f3"})
+        vm->loadFile(library->file(name), true);
+    EXPECT_TRUE(waitUntil([&] { return fake()->playCalls == 1; }))
+        << "the duration queued behind the busy pool";
+    release.release(threads);
+    ASSERT_TRUE(waitUntil([&] { return !vm->waveformSamples().isEmpty() && !vm->isLoading(); }));
+    QThreadPool::globalInstance()->waitForDone();
     settle();
-    const QString file = QSettings().fileName();
-    auto inode = [&] {
-        struct stat info {};
-        return ::stat(QFile::encodeName(file).constData(), &info) == 0 ? info.st_ino : ino_t(0);
-    };
-    const ino_t before = inode();
-    for (const char* name : {"f1", "g1", "h1"})
-        vm->loadFile(library->file(name), false);
-    EXPECT_EQ(inode(), before) << "the settings file was rewritten during the loads";
-    EXPECT_TRUE(waitUntil([&] { return readFile(file).contains("h1.wav"); }));
+    AtomicFileWriter::shared().waitForIdle();
+    const QString f3 = cacheKey(library->file("f3").url()) + ".json";
+    for (const char* folder : {"Waveforms", "Metadata"})
+        EXPECT_EQ(QDir(MediaCacheManager::shared().subdirectory(folder)).entryList(QDir::Files),
+                  QStringList{f3})
+            << folder;
+}
+
+// A short cached waveform counts as missing: it is computed again, stored,
+// and served from the cache in the same turn from then on. Nothing stale is
+// shown meanwhile, nor a result for a track no longer selected.
+TEST_F(LoadFile, TheWaveformComesFromTheCacheOrIsComputedForTheSelectedTrack) {
+    const MediaItem item = library->file("g1");
+    const QString cache = waveformCacheFilePath(MediaCacheManager::shared(), item.url());
+    writeFile(cache, encodeWaveform(QList<float>(800, 0.5f)));
+    vm->setSelectedFile(item);
+    vm->setWaveformSamples(QList<float>(1500, 0.25f)); // an earlier track's
+    vm->loadWaveform(item);
+    EXPECT_TRUE(vm->waveformSamples().isEmpty());
+    ASSERT_TRUE(waitUntil([&] { return !vm->waveformSamples().isEmpty(); }));
+    const QList<float> computed = vm->waveformSamples();
+    AtomicFileWriter::shared().waitForIdle();
+    EXPECT_EQ(decodeWaveform(readFile(cache)), computed);
+    QFile::remove(item.path()); // from here on only the cache knows the waveform
+    vm->setWaveformSamples({});
+    vm->loadWaveform(item);
+    EXPECT_EQ(vm->waveformSamples(), computed);
+    vm->loadWaveform(library->file("g2"));
+    vm->setSelectedFile(library->file("g3"));
+    QThreadPool::globalInstance()->waitForDone();
+    settle();
+    EXPECT_TRUE(vm->waveformSamples().isEmpty());
 }
 
 TEST_F(LoadFile, ANewLoadDiscardsThePreviousPlayerAndItsObservers) {
@@ -180,43 +165,43 @@ TEST_F(LoadFile, ANewLoadDiscardsThePreviousPlayerAndItsObservers) {
     EXPECT_EQ(firstLog->timeObserversAtDestruction, 0);
     EXPECT_NE(vm->progress()->duration(), 99.0) << "the old item's duration arrived late";
     EXPECT_EQ(playerItems(), QStringList({"f2", "f3"}));
+    // The one time observer moved to the new player.
+    fake()->reachTime(0.5);
+    EXPECT_EQ(vm->progress()->currentTime(), 0.5);
+    vm->removeTimeObserver();
+    fake()->reachTime(0.75);
+    EXPECT_EQ(vm->progress()->currentTime(), 0.5);
 }
 
-TEST_F(LoadFile, ItemObservationsSetTheDurationAndBuffering) {
+TEST_F(LoadFile, ItemObservationsSetTheDuration) {
     vm->loadFile(library->file("g1"), false);
+    settle(); // the duration read from the file comes first
     PlayerItem* item = fake()->items().first();
-    item->setPlaybackLikelyToKeepUp(true);
-    settle();
-    EXPECT_TRUE(vm->isBuffering()) << "not ready to play yet";
-    item->setPlaybackBufferEmpty(false);
     takeLines();
     item->setReady(83.25);
     settle();
-    EXPECT_FALSE(vm->isBuffering());
     EXPECT_EQ(vm->progress()->duration(), 83.25);
     EXPECT_TRUE(takeLines().contains("PlayerItem ready: Updated duration to 83.25"));
     item->setDuration(90.5);
     item->setDuration(0); // unknown: not taken
     settle();
     EXPECT_EQ(vm->progress()->duration(), 90.5);
-    fake()->removeAllItems();
-    vm->updateBufferingState();
-    EXPECT_TRUE(vm->isBuffering()) << "no current item";
 }
 
 TEST_F(LoadFile, BufferingFollowsThePlayerTheItemAndTheDownload) {
     using enum QueuePlayer::TimeControlStatus;
     const struct {
         QueuePlayer::TimeControlStatus status;
-        bool bufferEmpty, ready, failed, downloading, buffering;
+        bool bufferEmpty, ready, failed, downloading, noItem, buffering;
     } rows[] = {
-        {Playing, false, true, false, false, false},
-        {Paused, false, true, false, false, false},
-        {WaitingToPlayAtSpecifiedRate, false, true, false, false, true},
-        {Playing, true, true, false, false, true},
-        {Playing, false, false, false, false, true},
-        {Playing, false, true, true, false, true},
-        {Playing, false, true, false, true, true},
+        {Playing, false, true, false, false, false, false},
+        {Paused, false, true, false, false, false, false},
+        {WaitingToPlayAtSpecifiedRate, false, true, false, false, false, true},
+        {Playing, true, true, false, false, false, true},
+        {Playing, false, false, false, false, false, true},
+        {Playing, false, true, true, false, false, true},
+        {Playing, false, true, false, true, false, true},
+        {Playing, false, true, false, false, true, true},
     };
     for (const auto& row : rows) {
         vm->loadFile(library->file("g1"), false);
@@ -227,6 +212,8 @@ TEST_F(LoadFile, BufferingFollowsThePlayerTheItemAndTheDownload) {
             item->setReady(1);
         if (row.failed)
             item->setFailed("broken");
+        if (row.noItem)
+            fake()->removeAllItems();
         fake()->setTimeControlStatus(row.status);
         vm->setIsDownloading(row.downloading);
         vm->updateBufferingState();

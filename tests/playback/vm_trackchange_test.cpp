@@ -20,19 +20,14 @@ protected:
     }
 };
 
-TEST_F(TrackChange, AdvanceMovesTheIndexSelectsTheTrackAndAppendsTheFollowingItem) {
-    QSignalSpy notified(&AppNotifications::shared(), &AppNotifications::playerTrackChanged);
+// Beyond the rows below: what a change prints, selects, stores and loads.
+TEST_F(TrackChange, AdvanceSelectsTheTrackAndItsFolderAndSaysSo) {
     run("queue f1 f2 f3 g1 g2 2; load f3");
     takeLines();
     run("end");
     settle();
-    const QStringList lines = takeLines();
-    EXPECT_TRUE(lines.contains("Gapless transition to: g1.wav"));
-    EXPECT_TRUE(lines.contains("Enqueued subsequent track: g2.wav"));
-    EXPECT_EQ(vm->currentQueueIndex(), 3);
-    EXPECT_EQ(playerItems(), QStringList({"g1", "g2"}));
-    EXPECT_EQ(notified.count(), 1);
-    EXPECT_EQ(vm->selectedFileID(), library->file("g1").id());
+    EXPECT_EQ(takeLines("^(Gapless|Enqueued)"),
+              QStringList({"Gapless transition to: g1.wav", "Enqueued subsequent track: g2.wav"}));
     EXPECT_EQ(vm->selectedFolderID(), library->folder("G").id());
     EXPECT_EQ(QSettings().value("LastSelectedFilePath").toString(), library->path("G/g1.wav"));
     EXPECT_EQ(vm->currentTitle(), "g1.wav");
@@ -64,12 +59,13 @@ TEST_P(FollowThePlayer, MovesTheQueueAndTheSelection) {
     EXPECT_EQ(playerItems(), QString(row.items).split(' ', Qt::SkipEmptyParts));
     EXPECT_EQ(fake()->rate() > 0, row.playing);
     if (playerItems().size() < 2)
-        EXPECT_TRUE(takeLines().filter("Enqueued subsequent track").isEmpty());
+        EXPECT_TRUE(takeLines("^Enqueued subsequent").isEmpty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, FollowThePlayer,
     ::testing::Values(
+        FollowCase{"ToTheNextEntry", "queue f1 f2 f3 g1 g2 2; load f3; end", 3, "g1", "g1 g2", 1},
         FollowCase{"ToTheLastEntry", "queue f1 f2 f3 1; load f2; end", 2, "f3", "f3", 1},
         FollowCase{"ADuplicateToItsNextPosition", "queue f1 f2 f1 f2 f3 2; load f1; end", 3, "f2",
                    "f2 f3", 1},
@@ -94,7 +90,14 @@ INSTANTIATE_TEST_SUITE_P(
                    0}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(TrackChange, ASparsePlaceholderIsDownloadingUntilItsDataArrives) {
+// A missing file or a sparse placeholder is downloading until its data
+// arrives; the poll goes on, so a file removed later is noticed.
+TEST_F(TrackChange, DownloadingFollowsTheFilesPresence) {
+    vm->setIsDownloading(true);
+    vm->loadFile(library->file("g1"), false);
+    EXPECT_FALSE(vm->isDownloading());
+    vm->loadFile(MediaItem::audioFile(library->path("F/gone.wav")), false);
+    EXPECT_TRUE(vm->isDownloading());
     const QString path = library->path("F/cloud.wav");
     {
         QFile file(path);
@@ -110,17 +113,7 @@ TEST_F(TrackChange, ASparsePlaceholderIsDownloadingUntilItsDataArrives) {
     EXPECT_TRUE(vm->isBuffering());
     writeWav(path, 44100 * 30); // the data arrives: 2.6 MB allocated
     EXPECT_TRUE(waitUntil([&] { return !vm->isDownloading(); }, 2500));
-}
-
-TEST_F(TrackChange, AMissingFileIsDownloadingAndALocalOneIsPolledOn) {
-    vm->setIsDownloading(true);
-    vm->loadFile(library->file("g1"), false);
-    EXPECT_FALSE(vm->isDownloading());
-    vm->loadFile(MediaItem::audioFile(library->path("F/gone.wav")), false);
-    EXPECT_TRUE(vm->isDownloading());
-    vm->loadFile(library->file("g1"), false);
-    // The poll goes on: a file removed afterwards is noticed within a second or so.
-    QFile::remove(library->path("G/g1.wav"));
+    QFile::remove(path);
     EXPECT_TRUE(waitUntil([&] { return vm->isDownloading(); }, 2500));
 }
 

@@ -24,7 +24,7 @@ QVariantMap asMap(const QVariant& value) {
 
 NowPlayingInfo record(const QString& title = "Song") {
     NowPlayingInfo info;
-    info.url = QUrl::fromLocalFile("/music/A B/song.mp3");
+    info.url = QUrl::fromLocalFile("/music/Ä B/song.mp3");
     info.title = title;
     info.artist = "Unknown Artist";
     info.durationSeconds = 60.5;
@@ -106,17 +106,18 @@ TEST_F(MprisServiceTest, OwnsTheNameOrAnInstanceNameAndGivesItBack) {
 TEST_F(MprisServiceTest, PropertiesShowTheRecord) {
     EXPECT_EQ(property("PlaybackStatus").toString(), "Stopped");
     EXPECT_TRUE(asMap(property("Metadata")).isEmpty());
-    EXPECT_EQ(property("Position").toLongLong(), 0);
-
     position = 12.25;
     service->setNowPlaying(record(), NowPlayingState::Playing);
     QVariantMap metadata = asMap(property("Metadata"));
     EXPECT_EQ(metadata.value("xesam:title").toString(), "Song");
     EXPECT_EQ(metadata.value("xesam:artist").toStringList(), QStringList{"Unknown Artist"});
     EXPECT_EQ(metadata.value("mpris:length").toLongLong(), 60500000);
-    EXPECT_EQ(metadata.value("mpris:trackid").value<QDBusObjectPath>(),
-              MprisService::trackId(record().url));
-    EXPECT_EQ(metadata.value("xesam:url").toString(), "file:///music/A%20B/song.mp3");
+    // Track ids: valid paths (of any name) outside MPRIS's own that tell files apart.
+    const QDBusObjectPath id = metadata.value("mpris:trackid").value<QDBusObjectPath>();
+    EXPECT_EQ(id, MprisService::trackId(QUrl::fromLocalFile("/music/Ä B/song.mp3")));
+    EXPECT_NE(id, MprisService::trackId(QUrl::fromLocalFile("/music/Ä B/sang.mp3")));
+    EXPECT_FALSE(id.path().isEmpty() || id.path().startsWith("/org/mpris"));
+    EXPECT_EQ(metadata.value("xesam:url").toString(), "file:///music/%C3%84%20B/song.mp3");
     EXPECT_FALSE(metadata.contains("mpris:artUrl"));
     EXPECT_EQ(property("PlaybackStatus").toString(), "Playing");
     EXPECT_EQ(property("Position").toLongLong(), 12250000);
@@ -128,14 +129,6 @@ TEST_F(MprisServiceTest, PropertiesShowTheRecord) {
     metadata = asMap(property("Metadata"));
     EXPECT_EQ(metadata.value("mpris:artUrl").toString(), "file:///cache/Artwork/-42.data");
     EXPECT_FALSE(metadata.contains("mpris:length"));
-}
-
-TEST(MprisTrackIds, AreValidPathsThatTellFilesApart) {
-    const QDBusObjectPath a = MprisService::trackId(QUrl::fromLocalFile("/m/ä ö/1.mp3"));
-    EXPECT_EQ(a, MprisService::trackId(QUrl::fromLocalFile("/m/ä ö/1.mp3")));
-    EXPECT_NE(a, MprisService::trackId(QUrl::fromLocalFile("/m/ä ö/2.mp3")));
-    EXPECT_FALSE(a.path().isEmpty());
-    EXPECT_FALSE(a.path().startsWith("/org/mpris"));
 }
 
 TEST_F(MprisServiceTest, ClientsHearOnlyWhatChanged) {
@@ -229,7 +222,6 @@ TEST_F(MprisServiceTest, VolumeReadsTheModelAndWritesAreClamped) {
 TEST_F(MprisServiceTest, OpenUriPassesTheHandlersRefusalOn) {
     EXPECT_EQ(call("OpenUri", {"file:///m/known.mp3"}).type(), QDBusMessage::ReplyMessage);
     const QDBusMessage refused = call("OpenUri", {"file:///m/other.mp3"});
-    EXPECT_EQ(refused.type(), QDBusMessage::ErrorMessage);
     EXPECT_EQ(refused.errorName(), "org.freedesktop.DBus.Error.InvalidArgs");
     EXPECT_EQ(refused.errorMessage(), "Not in the library");
     EXPECT_EQ(calls, (QStringList{"known.mp3", "other.mp3"}));
