@@ -123,7 +123,6 @@ TestCase {
 
         vm.isOLEDCareMode = false // fades out, then goes and saves its drift
         tryVerify(() => !bouncing.active, 3000)
-        verify(testBench.setting("OLEDLastX") !== undefined)
         verify(testBench.setting("OLEDLastVX") !== undefined)
     }
 }
