@@ -20,27 +20,22 @@ void say(const char* text) {
     std::fflush(stdout);
 }
 
-class DragSource final : public QRasterWindow {
-public:
-    explicit DragSource(const QUrl& file) : m_file(file) {}
+struct DragSource final : QRasterWindow {
+    QUrl file;
 
-protected:
     void paintEvent(QPaintEvent*) override {
         QPainter(this).fillRect(QRect(QPoint(), size()), Qt::darkCyan);
     }
-
     // Its own drag is no drop for itself.
     bool event(QEvent* event) override {
-        if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove) {
-            event->ignore();
-            return true;
-        }
-        return QRasterWindow::event(event);
+        if (event->type() != QEvent::DragEnter && event->type() != QEvent::DragMove)
+            return QRasterWindow::event(event);
+        event->ignore();
+        return true;
     }
-
     void mousePressEvent(QMouseEvent*) override {
         auto* data = new QMimeData;
-        data->setUrls({m_file});
+        data->setUrls({file});
         // On the heap, as Qt wants it: the target asks for the data after the
         // button is released, and Qt deletes the drag once that is done.
         auto* drag = new QDrag(this);
@@ -50,9 +45,6 @@ protected:
         });
         say(drag->exec(Qt::CopyAction) == Qt::CopyAction ? "dropped" : "refused");
     }
-
-private:
-    QUrl m_file;
 };
 
 } // namespace
@@ -63,7 +55,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s FILE X Y\n", argv[0]);
         return 2;
     }
-    DragSource window(QUrl::fromLocalFile(QString::fromLocal8Bit(argv[1])));
+    DragSource window;
+    window.file = QUrl::fromLocalFile(QString::fromLocal8Bit(argv[1]));
     window.setTitle(QStringLiteral("drag source"));
     window.setGeometry(std::atoi(argv[2]), std::atoi(argv[3]), 64, 64);
     window.show();

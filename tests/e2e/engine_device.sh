@@ -4,18 +4,13 @@
 . "$(dirname "$0")/lib.sh"
 out=$work/out-play.txt
 play() { "$build/tolvane-play" "$@" > "$out" 2>&1; }
-
 start_pulse() {
-  pulseaudio --daemonize=no --exit-idle-time=-1 -n \
-    --load="module-null-sink sink_name=nullsink" \
+  pulseaudio --daemonize=no --exit-idle-time=-1 -n --load="module-null-sink sink_name=nullsink" \
     --load="module-native-protocol-unix auth-anonymous=1" >> "$work/out-pulse.txt" 2>&1 &
   pulse=$!
   retry pactl info || fail "the sound server did not start"
 }
-stop_pulse() {
-  kill "$pulse"
-  wait "$pulse" 2> /dev/null || true
-}
+stop_pulse() { kill "$pulse" && { wait "$pulse" 2> /dev/null || true; }; }
 stream_corked() { pactl list sink-inputs | grep -q "Corked: $1"; }
 # record: the server's sound from now on, as 32-bit float stereo at $rate.
 record() {
@@ -23,20 +18,15 @@ record() {
   recorder=$!
   retry eval 'pactl list short source-outputs | grep -q .' || fail "the recorder did not start"
 }
-stop_recording() {
-  kill "$recorder"
-  wait "$recorder" 2> /dev/null || true
-}
+stop_recording() { kill "$recorder" && { wait "$recorder" 2> /dev/null || true; }; }
 # loud SECONDS: at least that much of the tone was recorded (a sine spends
 # about 80 % of its time above a fifth of its peak, 0.088).
 loud() {
-  /usr/bin/python3 - "$work/rec.raw" "$rate" "$1" << 'PYTHON'
-import struct, sys
-data = open(sys.argv[1], 'rb').read()
-samples = struct.unpack('<%df' % (len(data) // 4), data)
-loud = sum(1 for s in samples[::2] if abs(s) > 0.03)
-sys.exit(0 if loud >= float(sys.argv[3]) * int(sys.argv[2]) else "only %d loud frames" % loud)
-PYTHON
+  /usr/bin/python3 -c 'import struct, sys
+data = open(sys.argv[1], "rb").read()
+frames = struct.unpack("<%df" % (len(data) // 4), data)[::2]
+sys.exit(sum(abs(s) > 0.03 for s in frames) < float(sys.argv[3]) * int(sys.argv[2]))' \
+    "$work/rec.raw" "$rate" "$1"
 }
 # sound_arrives: half a second of the tone reaches the server.
 sound_arrives() {
@@ -73,8 +63,7 @@ retry grep -q "^Playing:" "$out" || fail "the track did not start"
 retry stream_corked no || fail "no stream while playing"
 echo pause >&3
 retry stream_corked yes || fail "the stream is not corked while paused"
-echo "seek 3" >&3
-echo play >&3
+printf 'seek 3\nplay\n' >&3
 retry stream_corked no || fail "the stream stays corked after play"
 sound_arrives || fail "no sound after a seek while paused"
 echo "seek 1" >&3
@@ -88,14 +77,14 @@ sound_arrives || fail "no sound after the server restarted"
 kill "$player" 2> /dev/null || fail "the player ended early"
 wait "$player" 2> /dev/null || true
 
-# Started before the server: the sound starts when the server does.
+# Started before the server: the sound starts when the server does; gone
+# again mid-track, the track plays on (silently) to its end.
 stop_pulse
 TOLVANE_AUDIO_OUTPUT=auto "$build/tolvane-play" "$work/mid.flac" < /dev/null > "$out" 2>&1 &
 player=$!
 retry grep -q "^Playing:" "$out" || fail "the track did not start without a server"
 start_pulse
 retry stream_corked no || fail "no stream once the server started"
-# Gone again mid-track: the track plays on (silently) to its end.
 stop_pulse
 retry eval "! kill -0 $player" || fail "the player hangs without its sound server"
 wait "$player" || fail "the player failed without its sound server"

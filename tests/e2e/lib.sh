@@ -12,8 +12,7 @@ out=/dev/null
 
 # Ends whatever the script left running; on failure shows every output.
 finish() {
-  local status=$?
-  local job file
+  local status=$? job file
   for job in $(jobs -p); do kill "$job" 2> /dev/null || true; done
   wait 2> /dev/null || true
   if [ "$status" != 0 ] && [ -z "${E2E_OUTER:-}" ]; then
@@ -30,10 +29,8 @@ trap finish EXIT
 
 export HOME=$work XDG_DATA_HOME=$work/data XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/run
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-export TOLVANE_AUDIO_OUTPUT=${TOLVANE_AUDIO_OUTPUT:-null}
-export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
+export TOLVANE_AUDIO_OUTPUT=${TOLVANE_AUDIO_OUTPUT:-null} QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 cache=$XDG_DATA_HOME/OrrisMediaPlayer
-settings=$XDG_CONFIG_HOME/Tolvane/Tolvane.conf
 # No bus unless asked for: an address where none listens (no autolaunch).
 if [ -z "${E2E_INSIDE:-}" ]; then
   export DBUS_SESSION_BUS_ADDRESS=unix:path=$work/no-bus DBUS_SYSTEM_BUS_ADDRESS=unix:path=$work/no-bus
@@ -91,10 +88,9 @@ start_player() {
   pid=$!
 }
 running() { [ -n "$pid" ] && kill -0 "$pid" 2> /dev/null; }
-ended() { ! running; }
 # player_ends: waits for the player to end by itself, which must be cleanly.
 player_ends() {
-  retry ended || fail "the program did not end"
+  retry eval '! running' || fail "the program did not end"
   wait "$pid" || fail "the program ended with status $?"
   pid=""
 }
@@ -110,12 +106,12 @@ ctl() { playerctl -p tolvane "$@"; }
 # sine tones in one ffmpeg run, stereo at 44.1 kHz unless the options say
 # otherwise; the first at ${freq:-440} Hz, each next one 100 Hz higher.
 tones() {
-  local inputs=() outputs=() n=0
+  local inputs=() outputs=() n=0 file
   while [ $# -gt 0 ]; do
     mkdir -p "$(dirname "$1")"
     inputs+=(-f lavfi -i "sine=frequency=$((${freq:-440} + 100 * n)):sample_rate=44100:duration=$2")
     outputs+=(-map "$n:a" -ac 2)
-    local file=$1
+    file=$1
     shift 2
     while [ $# -gt 0 ] && [ "$1" != -- ]; do outputs+=("$1") && shift; done
     [ $# = 0 ] || shift

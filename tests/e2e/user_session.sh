@@ -32,6 +32,13 @@ queue=$cache/global_queue.json
 queue_index() { sed -n 's/^{"index":\([0-9]*\),.*/\1/p' "$queue"; }
 near_zero() { ctl position | awk '{exit !($1 < 0.05)}'; }
 keys() { xdotool windowfocus "$(window)" key "$@"; }
+# step KEY [STATUS [TITLE [QUEUE_INDEX]]]: the key, then what it should lead to.
+step() {
+  keys "$1"
+  [ -z "${2:-}" ] || expect "$2" ctl status
+  [ -z "${3:-}" ] || expect "${titles[$3]}" ctl metadata title
+  [ -z "${4:-}" ] || expect "$4" queue_index
+}
 # The sidebar's top-level rows are 52 px apart, their covers' middle 32 px
 # from the left; the first row is found by its red cover on the screen.
 find_first_row() {
@@ -61,27 +68,17 @@ expect "$mixed" xdotool getwindowname "$(window)"
 
 # Space pauses and plays; Right goes to the next track; Left goes back, or
 # first to the start of a track more than 2 s in.
-keys space
-expect Paused ctl status
-keys space
-expect Playing ctl status
-keys Right
-expect "${titles[1]}" ctl metadata title
-expect 1 queue_index
-keys space
-expect Paused ctl status
+step space Paused
+step space Playing
+step Right "" 1 1
+step space Paused
 if ctl position | awk '{exit !($1 > 2)}'; then
   keys Left
   retry near_zero || fail "Left did not go back to the start of the track"
 fi
-keys Left
-expect "${titles[0]}" ctl metadata title
-expect 0 queue_index
-expect Playing ctl status
-keys Right
-expect "${titles[1]}" ctl metadata title
-keys space
-expect Paused ctl status
+step Left Playing 0 0
+step Right "" 1
+step space Paused
 cp "$queue" "$work/queue-before.json"
 
 # Ctrl+Q, and a start without arguments: the same folder and file, paused at
@@ -95,9 +92,7 @@ expect Paused ctl status
 retry near_zero || fail "the restored file is not at its start: $(ctl position)"
 expect "$mixed" xdotool getwindowname "$(window)"
 cmp "$queue" "$work/queue-before.json" || fail "the queue changed across the restart"
-keys Right
-expect "${titles[2]}" ctl metadata title
-expect Playing ctl status
+step Right Playing 2
 
 # A picture dragged from another program onto the second folder's cover is
 # written into that folder as folder.jpg, byte for byte.

@@ -1,73 +1,63 @@
+// The stored view settings, the help text and the hidden pointer.
 #include "ui/appsettings.h"
+#include "ui/cursorhider.h"
+#include "ui/helpdocument.h"
 
+#include <QCursor>
+#include <QFile>
+#include <QGuiApplication>
 #include <QSettings>
-#include <QSignalSpy>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <memory>
 
-namespace {
-
-struct BoolSetting {
-    const char* key;
-    bool fallback;
-    bool (AppSettings::*read)() const;
-    void (AppSettings::*write)(bool);
-};
-
-const BoolSetting boolSettings[] = {
-    {"useLargeArtwork", false, &AppSettings::useLargeArtwork, &AppSettings::setUseLargeArtwork},
-    {"useGridSidebar", false, &AppSettings::useGridSidebar, &AppSettings::setUseGridSidebar},
-    {"isTrackListVisible", true, &AppSettings::isTrackListVisible,
-     &AppSettings::setIsTrackListVisible},
-    {"isSidebarVisible", true, &AppSettings::isSidebarVisible, &AppSettings::setIsSidebarVisible},
-    {"isArtworkPixelated", false, &AppSettings::isArtworkPixelated,
-     &AppSettings::setIsArtworkPixelated},
-};
-
-class AppSettingsTest : public ::testing::Test {
-protected:
-    void SetUp() override { QSettings().clear(); }
-};
-
-TEST_F(AppSettingsTest, MissingKeysReadAsDefaultsAndWritesLandUnderTheirKeys) {
-    for (const BoolSetting& setting : boolSettings) {
-        SCOPED_TRACE(setting.key);
-        AppSettings settings;
-        EXPECT_EQ((settings.*setting.read)(), setting.fallback);
-        EXPECT_FALSE(QSettings().contains(QLatin1String(setting.key)));
-        (settings.*setting.write)(!setting.fallback);
-        EXPECT_EQ(QSettings().value(QLatin1String(setting.key)).toBool(), !setting.fallback);
-        // Another instance (another view) sees the stored value.
-        EXPECT_EQ((AppSettings().*setting.read)(), !setting.fallback);
-    }
-}
-
-TEST_F(AppSettingsTest, EveryWriteNotifiesAlsoWhenUnchanged) {
-    AppSettings settings;
-    QSignalSpy spy(&settings, &AppSettings::isSidebarVisibleChanged);
-    settings.setIsSidebarVisible(true);
-    settings.setIsSidebarVisible(true);
-    EXPECT_EQ(spy.count(), 2);
-}
-
-TEST_F(AppSettingsTest, LaunchTurnsPixelationOffAndKeepsTheRest) {
-    AppSettings settings;
-    settings.setIsArtworkPixelated(true);
-    settings.setUseGridSidebar(true);
+TEST(AppSettings, LaunchTurnsPixelationOffAndKeepsTheRest) {
+    QSettings().clear();
+    AppSettings().setIsArtworkPixelated(true);
+    AppSettings().setUseGridSidebar(true);
     AppSettings::resetForLaunch();
     EXPECT_FALSE(AppSettings().isArtworkPixelated());
     EXPECT_TRUE(AppSettings().useGridSidebar());
 }
 
-TEST_F(AppSettingsTest, SidebarWidthStaysInsideTheColumnLimits) {
+TEST(AppSettings, SidebarWidthStaysInsideTheColumnLimits) {
     const std::pair<QVariant, double> rows[] = {
         {QVariant(), 320}, {450.5, 450.5}, {50, 200}, {5000, 800}, {QStringLiteral("wide"), 320}};
     for (const auto& [stored, expected] : rows) {
+        QSettings().remove(QStringLiteral("sidebarWidth"));
         if (stored.isValid())
             QSettings().setValue(QStringLiteral("sidebarWidth"), stored);
-        else
-            QSettings().remove(QStringLiteral("sidebarWidth"));
         EXPECT_EQ(AppSettings().sidebarWidth(), expected) << stored.toString().toStdString();
     }
 }
 
-} // namespace
+TEST(CursorHider, HidesAndShowsInPairs) {
+    auto first = std::make_unique<CursorHider>();
+    CursorHider second;
+    first->setHidden(true);
+    first->setHidden(true); // already hidden: no second hide
+    second.setHidden(true);
+    EXPECT_EQ(CursorHider::outstandingHides(), 2);
+    second.setHidden(false);
+    second.setHidden(false);
+    ASSERT_NE(QGuiApplication::overrideCursor(), nullptr); // the first still hides it
+    EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::BlankCursor);
+    first.reset(); // gone while hiding
+    EXPECT_EQ(CursorHider::outstandingHides(), 0);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
+TEST(HelpDocument, TextOrWhatWentWrong) {
+    EXPECT_TRUE(HelpDocument::load().contains("OLED Care")) << "the bundled guide";
+    EXPECT_EQ(HelpDocument::load(":/qt/qml/Tolvane/resources/Missing.txt"),
+              "Help documentation file not found.");
+    QTemporaryDir dir;
+    const QString error = QStringLiteral("Error loading help documentation: ");
+    const QString unreadable = HelpDocument::load(dir.path()); // a folder
+    EXPECT_TRUE(unreadable.startsWith(error) && unreadable.size() > error.size())
+        << unreadable.toStdString();
+    QFile latin1(dir.filePath("Help.txt"));
+    ASSERT_TRUE(latin1.open(QIODevice::WriteOnly) && latin1.write("Caf\xe9\n") == 5);
+    latin1.close();
+    EXPECT_TRUE(HelpDocument::load(latin1.fileName()).startsWith(error));
+}

@@ -5,20 +5,6 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-namespace {
-
-QByteArray pngBytes() {
-    QImage image(8, 8, QImage::Format_RGB32);
-    image.fill(Qt::red);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
-
-} // namespace
-
 TEST(ArtworkDrop, Rules) {
     QTemporaryDir temp;
     const QUrl png = QUrl::fromLocalFile(QStringLiteral("/pictures/Cover.PNG"));
@@ -50,16 +36,20 @@ TEST(ArtworkDrop, Rules) {
 
 TEST(ArtworkDrop, RawImageBecomesATemporaryJpeg) {
     QTemporaryDir temp;
-    const QUrl web(QStringLiteral("https://example.org/page"));
-    const ArtworkDropResult result = takeArtworkDrop({{web}, pngBytes(), {}}, temp.path());
-    ASSERT_TRUE(result.accepted);
-    ASSERT_TRUE(result.url.has_value());
+    QImage image(8, 8, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    QByteArray png;
+    QBuffer buffer(&png);
+    ASSERT_TRUE(buffer.open(QIODevice::WriteOnly) && image.save(&buffer, "PNG"));
+    // The image data wins over a web address offered with it.
+    const ArtworkDropResult result =
+        takeArtworkDrop({{QUrl(QStringLiteral("https://example.org/page"))}, png, {}}, temp.path());
+    ASSERT_TRUE(result.accepted && result.url.has_value());
     const QString path = result.url->toLocalFile();
-    EXPECT_TRUE(path.startsWith(temp.path() + QLatin1Char('/')));
-    EXPECT_TRUE(path.endsWith(QLatin1String(".jpg")));
+    EXPECT_TRUE(path.startsWith(temp.path() + QLatin1Char('/')) && path.endsWith(".jpg"));
     QImage written;
     ASSERT_TRUE(written.load(path, "JPEG"));
     EXPECT_EQ(written.size(), QSize(8, 8));
     // A second drop gets its own file.
-    EXPECT_NE(takeArtworkDrop({{}, pngBytes(), {}}, temp.path()).url, result.url);
+    EXPECT_NE(takeArtworkDrop({{}, png, {}}, temp.path()).url, result.url);
 }

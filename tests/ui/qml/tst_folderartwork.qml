@@ -8,12 +8,6 @@ Item {
     width: 300
     height: 300
 
-    Item {
-        id: container
-
-        anchors.fill: parent
-    }
-
     TestCase {
         id: testCase
 
@@ -42,7 +36,7 @@ Item {
         }
 
         function artworkOf(relative) {
-            const view = createTemporaryObject(artworkComponent, container,
+            const view = createTemporaryObject(artworkComponent, testCase.parent,
                                                {"item": testBench.item(idOf(relative))})
             tryVerify(() => view.settled, 5000)
             return view

@@ -31,13 +31,10 @@ TestCase {
         return root
     }
 
-    function menuAction(menuTitle, text) {
-        const bar = win.menuBar
-        for (let m = 0; m < bar.count; ++m) {
-            const menu = bar.menuAt(m)
-            if (menu.title.replace("&", "") !== menuTitle)
-                continue
-            for (let i = 0; i < menu.count; ++i) {
+    function fileMenuAction(text) {
+        for (let m = 0; m < win.menuBar.count; ++m) {
+            const menu = win.menuBar.menuAt(m)
+            for (let i = 0; menu.title.replace("&", "") === "File" && i < menu.count; ++i) {
                 const entry = menu.itemAt(i)
                 if (entry && entry.action && entry.action.text === text)
                     return entry.action
@@ -46,44 +43,35 @@ TestCase {
         return null
     }
 
-    function test_titleFollowsTheSelectedFolder() {
+    function test_titleAndFolderCommandsFollowTheLibrary() {
         compare(win.title, "Tolvane")
+        verify(fileMenuAction("Open Media Folder...").enabled)
+        verify(!fileMenuAction("Rescan Folder").enabled)
+        verify(!fileMenuAction("Unload Folder").enabled)
         const root = openLibrary(["Jazz/a.mp3", "Rock/b.flac"])
+        verify(fileMenuAction("Rescan Folder").enabled)
+        verify(fileMenuAction("Unload Folder").enabled)
         vm.playFolderByID(testBench.fileUrl(root + "/Jazz").toString())
         tryCompare(win, "title", "Jazz")
     }
 
-    function test_folderCommandsNeedALibrary() {
-        verify(menuAction("File", "Open Media Folder...").enabled)
-        verify(!menuAction("File", "Rescan Folder").enabled)
-        verify(!menuAction("File", "Unload Folder").enabled)
-        openLibrary(["A/a.mp3"])
-        verify(menuAction("File", "Rescan Folder").enabled)
-        verify(menuAction("File", "Unload Folder").enabled)
+    function test_keysStoreTheViewSettings_data() {
+        const pixelate = Qt.ControlModifier | Qt.AltModifier | Qt.MetaModifier
+        return [
+            {tag: "S hides the sidebar", key: Qt.Key_S, mods: 0, name: "isSidebarVisible", before: true, after: false},
+            {tag: "S shows it again", key: Qt.Key_S, mods: 0, name: "isSidebarVisible", before: false, after: true},
+            {tag: "F4 pixelates", key: Qt.Key_F4, mods: pixelate, name: "isArtworkPixelated", before: false, after: true},
+            {tag: "F4 does not toggle", key: Qt.Key_F4, mods: pixelate, name: "isArtworkPixelated", before: true, after: true},
+            {tag: "F5 ends it", key: Qt.Key_F5, mods: pixelate, name: "isArtworkPixelated", before: true, after: false},
+            {tag: "F5 does not toggle", key: Qt.Key_F5, mods: pixelate, name: "isArtworkPixelated", before: false, after: false},
+        ]
     }
 
-    function test_editMenuIsAbsent() {
-        for (let m = 0; m < win.menuBar.count; ++m)
-            verify(win.menuBar.menuAt(m).title.replace("&", "") !== "Edit")
-        compare(menuAction("File", "Undo"), null)
-    }
-
-    function test_sKeyTogglesTheSidebarAndStoresIt() {
-        compare(AppSettings.isSidebarVisible, true)
-        verify(testBench.sendKey(win, Qt.Key_S))
-        compare(AppSettings.isSidebarVisible, false)
-        compare(testBench.setting("isSidebarVisible"), false)
-        verify(testBench.sendKey(win, Qt.Key_S))
-        compare(testBench.setting("isSidebarVisible"), true)
-    }
-
-    function test_pixelationKeys() {
-        const mods = Qt.ControlModifier | Qt.AltModifier | Qt.MetaModifier
-        verify(testBench.sendKey(win, Qt.Key_F4, mods))
-        verify(testBench.sendKey(win, Qt.Key_F4, mods))
-        compare(testBench.setting("isArtworkPixelated"), true)
-        verify(testBench.sendKey(win, Qt.Key_F5, mods))
-        compare(testBench.setting("isArtworkPixelated"), false)
+    function test_keysStoreTheViewSettings(row) {
+        AppSettings[row.name] = row.before
+        verify(testBench.sendKey(win, row.key, row.mods))
+        compare(AppSettings[row.name], row.after)
+        compare(testBench.setting(row.name), row.after)
     }
 
     function test_alertsClearTheirFlagWhenDismissed() {

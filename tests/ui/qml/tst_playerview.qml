@@ -1,5 +1,4 @@
 import QtQuick
-import QtQuick.Controls
 import QtTest
 import Tolvane
 
@@ -29,10 +28,6 @@ TestCase {
     function init() {
         vm = testBench.newViewModel()
         view = createTemporaryObject(playerView, testCase, {"viewModel": vm})
-        verify(view)
-    }
-
-    function openLibrary() {
         root = testBench.makeLibrary(["A/a1.wav", "A/a2.wav", "B/b1.wav", "C/c1.wav", "D/d1.wav"])
         vm.openFolder(testBench.fileUrl(root))
         tryVerify(() => !!vm.rootFolder, 5000)
@@ -42,16 +37,11 @@ TestCase {
         return testBench.fileUrl(root + "/" + path).toString()
     }
 
-    function test_withoutAFileEverythingWaits() {
+    function test_theLoadedTrackFillsThePanel() {
         for (const name of ["previousButton", "playPauseButton", "nextButton"])
             verify(!findChild(view, name).enabled, name)
         compare(view.informationLine, "")
         compare(view.queueStrip.groups.count, 0)
-        compare(view.queueStrip.height, 52)
-    }
-
-    function test_theLoadedTrackFillsThePanel() {
-        openLibrary()
         compare(findChild(view, "titleLabel").text, "Unknown Title")
         compare(findChild(view, "artistLabel").text, "Unknown Artist")
         verify(vm.playItemByID(id("A/a1.wav")))
@@ -61,41 +51,36 @@ TestCase {
         verify(findChild(view, "playPauseButton").enabled)
     }
 
-    function test_dropsOfUnknownItemsChangeNothing() {
-        openLibrary()
-        verify(vm.playItemByID(id("A/a1.wav")))
-        const queue = vm.playbackQueue.length
+    function test_anItemDroppedOnTheArtworkPlays() {
         verify(!view.playDropped("file:///nowhere/x.wav"))
-        verify(view.queueStrip.controller.dropOnBackground("file:///nowhere/x.wav"))
-        tryCompare(view.queueStrip.controller, "state", QueueDragController.Idle)
-        compare(vm.playbackQueue.length, queue)
         verify(view.playDropped(id("C/c1.wav")))
         compare(vm.selectedFileID, id("C/c1.wav"))
+        compare(vm.playbackQueue[vm.currentQueueIndex].id, id("C/c1.wav"))
     }
 
     function test_stripEditsTheQueue() {
-        openLibrary()
         // Paused on A's first file, with B and C waiting.
         for (const folder of ["A", "B", "C"])
             verify(vm.addToQueueByID(id(folder)))
         vm.loadFile(testBench.item(id("A/a1.wav")), false)
         const strip = view.queueStrip
+        const drag = strip.controller
         tryCompare(strip.groups, "count", 2)
         compare(strip.groups.ids(), [id("B/b1.wav"), id("C/c1.wav")])
 
         // B dragged to the left of C: after it.
-        strip.controller.startDrag(id("B/b1.wav"))
-        strip.controller.hoverTile(id("C/c1.wav"), 5)
-        verify(strip.controller.dropOnTile(id("C/c1.wav"), strip.groups.ids(), id("B/b1.wav")))
-        tryCompare(strip.groups, "count", 2)
+        drag.startDrag(id("B/b1.wav"))
+        drag.hoverTile(id("C/c1.wav"), 5)
+        verify(drag.dropOnTile(id("C/c1.wav"), strip.groups.ids(), id("B/b1.wav")))
         tryVerify(() => strip.groups.ids()[0] === id("C/c1.wav"))
-        tryCompare(strip.controller, "state", QueueDragController.Idle)
+        compare(strip.groups.count, 2)
+        tryCompare(drag, "state", QueueDragController.Idle)
 
         // D from the sidebar into the gap on the right of B: before B.
-        strip.controller.hoverTile(id("B/b1.wav"), 40)
-        verify(strip.controller.dropOnBackground(id("D")))
+        drag.hoverTile(id("B/b1.wav"), 40)
+        verify(drag.dropOnBackground(id("D")))
         tryCompare(strip.groups, "count", 3)
         compare(strip.groups.ids(), [id("C/c1.wav"), id("D/d1.wav"), id("B/b1.wav")])
-        tryCompare(strip.controller, "state", QueueDragController.Idle)
+        tryCompare(drag, "state", QueueDragController.Idle)
     }
 }
