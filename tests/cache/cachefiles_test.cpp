@@ -10,8 +10,14 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace testsupport;
 
@@ -133,6 +139,58 @@ TEST_F(CacheManagerTest, FailedWriteSaysSoAndLeavesThePathAlone) {
     EXPECT_TRUE(lines[0].startsWith("[Cache] Failed to encode queue JSON: "));
     EXPECT_TRUE(QDir(manager.queueFilePath() + "/keep").exists());
     EXPECT_EQ(QDir(root()).entryList({"*.json*"}, QDir::Files | QDir::Hidden), QStringList());
+}
+
+// A program killed in the middle of saving its queue leaves a queue file
+// that reads back as one of the versions it wrote, never a part of one.
+TEST_F(CacheManagerTest, AKillDuringASaveLeavesAReadableQueue) {
+    // Beside the test's own data home, in memory where possible: what is
+    // tested is the rename, not the disk.
+    QTemporaryDir dir(qEnvironmentVariable("XDG_DATA_HOME") + "/killed-saves-XXXXXX");
+    MediaCacheManager manager(dir.path());
+    const QList<MediaItem> base = queueOf(1000);
+    // Version v: the queue turned by v places, stored with index v.
+    auto version = [&base](int v) {
+        QList<MediaItem> queue = base;
+        std::rotate(queue.begin(), queue.begin() + v % queue.size(), queue.end());
+        return queue;
+    };
+    QRandomGenerator random(50);
+    for (int round = 1; round <= 50; ++round) {
+        const int first = round * 1000;
+        int saved[2];
+        ASSERT_EQ(pipe(saved), 0);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            // Only this thread lives on in the child: it saves as the writer
+            // thread does, encoding each version and writing it atomically,
+            // and says when the first is in place.
+            for (int v = first; v < first + 1000; ++v) {
+                AtomicFileWriter::writeAtomically(manager.queueFilePath(),
+                                                  PersistedQueue{version(v), v}.toJson());
+                if (v == first && write(saved[1], "s", 1) != 1)
+                    _exit(1);
+            }
+            _exit(0);
+        }
+        close(saved[1]);
+        char byte = 0;
+        const bool firstSaved = read(saved[0], &byte, 1) == 1;
+        close(saved[0]);
+        std::this_thread::sleep_for(std::chrono::microseconds(random.bounded(30000)));
+        kill(child, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(firstSaved && WIFSIGNALED(status)) << "round " << round;
+
+        std::optional<std::pair<QList<MediaItem>, int>> loaded;
+        capturedLines([&] { loaded = manager.loadQueue(); });
+        ASSERT_TRUE(loaded.has_value()) << "round " << round;
+        EXPECT_GE(loaded->second, first);
+        EXPECT_LT(loaded->second, first + 1000);
+        EXPECT_TRUE(loaded->first == version(loaded->second)) << "round " << round;
+    }
 }
 
 TEST_F(CacheManagerTest, ClearCacheLeavesFiveEmptyDirectories) {

@@ -8,6 +8,9 @@ import Tolvane
 // come from the image provider, pixelated there when the setting is on.
 // With dropEnabled, an image file, image or web address dropped on it is
 // handed on through artworkDropped.
+// Pictures are decoded at the size they are shown, so they go without
+// mipmaps: building those for each cover that scrolls in costs a software
+// renderer more than a frame's worth of time.
 Item {
     id: artwork
 
@@ -145,7 +148,6 @@ Item {
         visible: artwork.showsOwn
         asynchronous: true
         smooth: !artwork.pixelated
-        mipmap: !artwork.pixelated
         sourceSize: Qt.size(artwork.pixelSize, artwork.pixelSize)
         source: artwork.wantsOwn && artwork.itemId ? artwork.address(artwork.itemId) : ""
     }
@@ -192,7 +194,6 @@ Item {
                 anchors.fill: parent
                 asynchronous: true
                 smooth: !artwork.pixelated
-                mipmap: !artwork.pixelated
                 sourceSize: Qt.size(artwork.pixelSize, artwork.pixelSize)
                 source: artwork.address(card.modelData)
                 onStatusChanged: artwork.updateCards()
