@@ -398,41 +398,36 @@ TEST_F(CommandLineFolder, OpensAFolderAndStoresItsGrantButNothingElse) {
     EXPECT_EQ(storedGrant(), library->rootUrl());
 }
 
-TEST(FolderGrant, ResolvesToTheSameFolderUntilItIsReplacedOrGone) {
-    TestLibrary library;
-    QString error;
-    const QByteArray bytes = grantBytes(QUrl::fromLocalFile(library.path() + '/'));
-    auto resolved = FolderGrant::resolve(bytes, &error);
-    ASSERT_TRUE(resolved.has_value()) << error.toStdString();
-    EXPECT_EQ(resolved->url, library.rootUrl());
-    EXPECT_FALSE(resolved->isStale);
-
-    ASSERT_TRUE(QDir().rename(library.path(), library.path() + ".old"));
-    library.addFolder({});
-    resolved = FolderGrant::resolve(bytes, &error);
-    ASSERT_TRUE(resolved.has_value()) << error.toStdString();
-    EXPECT_TRUE(resolved->isStale) << "the path holds another folder";
-    EXPECT_EQ(resolved->url, library.rootUrl());
-
-    library.remove({});
-    EXPECT_FALSE(FolderGrant::resolve(bytes, &error).has_value());
-    EXPECT_EQ(error, library.path() + ": No such file or directory");
-    for (const QByteArray& garbage :
-         {QByteArray(), QByteArray("not a grant"), bytes.chopped(3), bytes + "x"}) {
-        EXPECT_FALSE(FolderGrant::resolve(garbage, &error).has_value());
-        EXPECT_EQ(error, "The folder grant is not readable.");
-    }
-}
-
-TEST(FolderGrant, IsOnlyForFoldersAndCountsTheAccessesHeld) {
+TEST(FolderGrant, ResolvesToItsFolderUntilItIsReplacedOrGone) {
     TestLibrary library;
     library.add("a.mp3");
     QString error;
     EXPECT_FALSE(FolderGrant::create(QUrl::fromLocalFile(library.path("a.mp3")), &error));
     EXPECT_EQ(error, library.path("a.mp3") + ": Not a directory");
-    EXPECT_FALSE(FolderGrant::create(QUrl::fromLocalFile(library.path("none")), &error));
     EXPECT_FALSE(FolderGrant::create(QUrl("https://example.org/x"), &error));
+    const QByteArray bytes = grantBytes(QUrl::fromLocalFile(library.path() + '/'));
+    for (const bool replaced : {false, true}) {
+        if (replaced) {
+            ASSERT_TRUE(QDir().rename(library.path(), library.path() + ".old"));
+            library.addFolder({});
+        }
+        const auto resolved = FolderGrant::resolve(bytes, &error);
+        ASSERT_TRUE(resolved.has_value()) << error.toStdString();
+        EXPECT_EQ(resolved->url, library.rootUrl());
+        EXPECT_EQ(resolved->isStale, replaced) << "the path holds another folder";
+    }
+    library.remove({});
+    EXPECT_FALSE(FolderGrant::resolve(bytes, &error).has_value());
+    EXPECT_EQ(error, library.path() + ": No such file or directory");
+    for (const QByteArray& garbage :
+         {QByteArray(), QByteArray("x"), bytes.chopped(3), bytes + "x"}) {
+        EXPECT_FALSE(FolderGrant::resolve(garbage, &error).has_value());
+        EXPECT_EQ(error, "The folder grant is not readable.");
+    }
+}
 
+TEST(FolderGrant, CountsTheAccessesHeld) {
+    TestLibrary library;
     const QUrl root = library.rootUrl();
     EXPECT_TRUE(FolderGrant::startAccessing(root));
     EXPECT_TRUE(FolderGrant::startAccessing(QUrl::fromLocalFile(library.path() + '/')));
