@@ -18,21 +18,16 @@ TestLibrary::TestLibrary() {
 }
 
 TestLibrary::TestLibrary(int framesPerFile, int sampleRate) : TestLibrary() {
-    const QList<std::pair<QString, QStringList>> layout = {
-        {"F", {"f1", "f2", "f3"}},
-        {"G", {"g1", "g2", "g3"}},
-        {"H", {"h1", "h2"}},
-        {"X", {"x1", "x2"}},
-    };
     QList<MediaItem> folders;
-    for (const auto& [folderName, fileNames] : layout) {
+    for (const auto& [folder, count] : {std::pair{'F', 3}, {'G', 3}, {'H', 2}, {'X', 2}}) {
         QList<MediaItem> files;
-        for (const QString& name : fileNames) {
-            const QString filePath = path(folderName + '/' + name + ".wav");
-            testsupport::writeWav(filePath, framesPerFile, sampleRate);
-            files.append(MediaItem::audioFile(filePath));
+        for (int i = 1; i <= count; ++i) {
+            const QString file =
+                path(QStringLiteral("%1/%2%3.wav").arg(folder).arg(QChar(folder).toLower()).arg(i));
+            testsupport::writeWav(file, framesPerFile, sampleRate);
+            files.append(MediaItem::audioFile(file));
         }
-        folders.append(MediaItem::folder(path(folderName), files));
+        folders.append(MediaItem::folder(path(QString(folder)), files));
     }
     m_root = MediaItem::folder(m_path, folders);
 }
@@ -53,12 +48,9 @@ MediaItem TestLibrary::folder(const QString& name) const {
 }
 
 MediaItem TestLibrary::file(const QString& name) const {
-    for (const MediaItem& folder : *m_root.children) {
-        if (const auto found = child(folder, name + ".wav"))
-            return *found;
-    }
-    ADD_FAILURE() << "no file " << name.toStdString();
-    return {};
+    const std::optional<MediaItem> found = child(folder(name.left(1).toUpper()), name + ".wav");
+    EXPECT_TRUE(found.has_value()) << "no file " << name.toStdString();
+    return found.value_or(MediaItem());
 }
 
 QList<MediaItem> TestLibrary::files(const QStringList& fileNames) const {
