@@ -45,17 +45,6 @@ using FolderWatchRealtime = FolderWatch;
 
 } // namespace
 
-TEST_F(FolderWatch, AChangeOfTheFoldersOwnEntriesRefreshesIt) {
-    open();
-    library->add("new.wav");
-    ASSERT_TRUE(waitUntil([&] { return !installedTrees.isEmpty(); }));
-    lines += takeLines();
-    lines.removeDuplicates();
-    EXPECT_EQ(lines, (QStringList{"Detected file system change in: " + library->path(),
-                                  kDebounceLine, kRefreshLine}));
-    EXPECT_TRUE(vm->findItem(library->id("new.wav")).has_value());
-}
-
 TEST_F(FolderWatch, OnlyTheOpenFoldersOwnEntriesAreWatched) {
     TestLibrary first;
     startViewModel().setRefreshDebounceMs(100);
@@ -106,6 +95,9 @@ TEST_F(FolderWatchRealtime, ABurstGivesOneRefreshTwoSecondsAfterItsLastChange) {
     const qint64 refreshAfterMs = sinceLastChange.elapsed();
     EXPECT_GE(refreshAfterMs, 1900);
     EXPECT_LE(refreshAfterMs, 3500);
-    EXPECT_EQ(takeLines("Debounce|Refreshing"), (QStringList{kDebounceLine, kRefreshLine}));
-    EXPECT_EQ(vm->rootFolder()->children->size(), 14);
+    lines = takeLines();
+    lines.removeDuplicates();
+    EXPECT_EQ(lines, (QStringList{"Detected file system change in: " + library->path(),
+                                  kDebounceLine, kRefreshLine}));
+    EXPECT_TRUE(vm->findItem(library->id("new 9.wav")).has_value());
 }
