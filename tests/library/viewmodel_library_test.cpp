@@ -298,17 +298,25 @@ TEST_F(FolderAccess, TheChosenFolderIsGrantedAndOpened) {
               "Please select the media folder to allow the app to read and write artwork.");
     vm->setShowPermissionAlert(true);
 
-    vm->acceptChosenFolder(library->rootUrl());
+    // Chosen on the command line: a relative path with a trailing separator.
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(library->path("F"));
+    openCommandLineFolder(*vm, {"tolvane", "../"});
+    QDir::setCurrent(previous);
     EXPECT_TRUE(vm->showPermissionAlert()) << "lowered on the event loop";
     finishScans();
     EXPECT_FALSE(vm->showPermissionAlert());
     EXPECT_EQ(storedGrant(), library->rootUrl());
     EXPECT_EQ(vm->rootFolder()->id(), library->id());
 
-    // A cancelled chooser changes nothing.
+    // A cancelled chooser, or anything but a folder on the command line, changes nothing.
     vm->setShowPermissionAlert(true);
     installedTrees.clear();
     vm->acceptChosenFolder(QUrl());
+    const QList<QStringList> ignored = {
+        {"tolvane"}, {"tolvane", library->path("F/f1.wav")}, {"tolvane", library->path("none")}};
+    for (const QStringList& arguments : ignored)
+        openCommandLineFolder(*vm, arguments);
     finishScans();
     EXPECT_TRUE(installedTrees.isEmpty());
     EXPECT_TRUE(vm->showPermissionAlert());
@@ -373,29 +381,6 @@ TEST_F(UnloadFolder, ForgetsTheFolderItsKeysAndTheCache) {
     startViewModel();
     finishScans();
     EXPECT_FALSE(vm->rootFolder().has_value()) << "the next start finds nothing to restore";
-}
-
-using CommandLineFolder = PlaybackFixture;
-
-TEST_F(CommandLineFolder, OpensAFolderAndStoresItsGrantButNothingElse) {
-    startViewModel();
-    const QList<QStringList> ignored = {
-        {"tolvane"}, {"tolvane", library->path("F/f1.wav")}, {"tolvane", library->path("none")}};
-    for (const QStringList& arguments : ignored)
-        openCommandLineFolder(*vm, arguments);
-    finishScans();
-    EXPECT_FALSE(vm->currentRootURL().has_value());
-    EXPECT_FALSE(QSettings().contains(kBookmark));
-
-    // A relative path with a trailing separator names the same folder.
-    const QString previous = QDir::currentPath();
-    QDir::setCurrent(library->path("F"));
-    openCommandLineFolder(*vm, {"tolvane", "../"});
-    QDir::setCurrent(previous);
-    finishScans();
-    EXPECT_EQ(vm->currentRootURL(), library->rootUrl());
-    EXPECT_EQ(vm->rootFolder()->id(), library->id());
-    EXPECT_EQ(storedGrant(), library->rootUrl());
 }
 
 TEST(FolderGrant, ResolvesToItsFolderUntilItIsReplacedOrGone) {
