@@ -1,109 +1,215 @@
-#include "cache/atomicfilewriter.h"
+#include "app/medialibraryviewmodel.h"
 #include "cache/mediacachemanager.h"
+#include "library/artworkresolver.h"
 #include "library/artworkstore.h"
-#include "library/mediaitem.h"
+#include "support/mediafixtures.h"
 #include "support/testsupport.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThreadPool>
 #include <gtest/gtest.h>
 
 using namespace testsupport;
 
 namespace {
 
-QImage filled(QSize size, QColor color) {
-    QImage image(size, QImage::Format_ARGB32);
-    image.fill(color);
-    return image;
+QColor centre(const QImage& image) {
+    return image.isNull() ? QColor() : image.pixelColor(image.width() / 2, image.height() / 2);
 }
 
-class ArtworkStore : public ::testing::Test {
-protected:
-    void SetUp() override { manager = std::make_unique<MediaCacheManager>(dir.path()); }
-    QTemporaryDir dir;
-    std::unique_ptr<MediaCacheManager> manager;
-    const QUrl folder = QUrl::fromLocalFile("/music/Album");
-};
-
-TEST_F(ArtworkStore, StoresInMemoryAndAsPngFile) {
-    const QImage image = filled({5, 4}, Qt::green);
-    cacheArtwork(*manager, image, folder);
-    const QString file = artworkCacheFilePath(*manager, folder);
-    EXPECT_TRUE(file.startsWith(dir.path() + "/Artwork/"));
-    EXPECT_TRUE(file.endsWith(".data"));
-
-    EXPECT_EQ(memoryCachedArtwork(*manager, folder).cacheKey(), image.cacheKey())
-        << "the memory level holds the very image";
-    waitForArtworkFiles();
-    EXPECT_TRUE(readFile(file).startsWith("\x89PNG"));
-    const QImage decoded = QImage::fromData(readFile(file));
-    EXPECT_EQ(decoded.size(), QSize(5, 4));
-    EXPECT_EQ(decoded.pixelColor(0, 0), QColor(Qt::green));
-}
-
-TEST_F(ArtworkStore, LooksInMemoryFirstThenOnDisk) {
-    cacheArtwork(*manager, filled({3, 3}, Qt::red), folder);
-    waitForArtworkFiles();
-
-    // A fresh process: the file is found, decoded and remembered.
-    manager->artworkMemoryCache().clear();
-    const QImage fromDisk = cachedArtwork(*manager, folder);
-    ASSERT_FALSE(fromDisk.isNull());
-    EXPECT_EQ(fromDisk.pixelColor(1, 1), QColor(Qt::red));
-    EXPECT_EQ(memoryCachedArtwork(*manager, folder).cacheKey(), fromDisk.cacheKey());
-
-    // The memory level wins even when the file says otherwise.
-    writeFile(artworkCacheFilePath(*manager, folder), readFile(":/nothing"));
-    EXPECT_EQ(cachedArtwork(*manager, folder).cacheKey(), fromDisk.cacheKey());
-}
-
-TEST_F(ArtworkStore, UnreadableOrGarbageFilesAreMisses) {
-    EXPECT_TRUE(cachedArtwork(*manager, folder).isNull());
-    writeFile(artworkCacheFilePath(*manager, folder), "\x89PNG but then nothing useful");
-    EXPECT_TRUE(cachedArtwork(*manager, folder).isNull());
-    EXPECT_TRUE(memoryCachedArtwork(*manager, folder).isNull());
-}
-
-TEST_F(ArtworkStore, ALaterStoreReplacesTheEntry) {
-    cacheArtwork(*manager, filled({2, 2}, Qt::red), folder);
-    cacheArtwork(*manager, filled({2, 2}, Qt::blue), folder);
-    waitForArtworkFiles();
-    manager->artworkMemoryCache().clear();
-    EXPECT_EQ(cachedArtwork(*manager, folder).pixelColor(0, 0), QColor(Qt::blue));
-}
-
-TEST_F(ArtworkStore, ANullImageIsNotStored) {
-    cacheArtwork(*manager, QImage(), folder);
-    waitForArtworkFiles();
-    EXPECT_FALSE(QFile::exists(artworkCacheFilePath(*manager, folder)));
-    EXPECT_TRUE(memoryCachedArtwork(*manager, folder).isNull());
-}
-
-TEST_F(ArtworkStore, AWriteFailureStillLeavesTheMemoryEntry) {
-    // The Artwork folder is replaced by a file: the PNG cannot be written.
-    QDir(dir.path() + "/Artwork").removeRecursively();
-    writeFile(dir.path() + "/Artwork", "in the way");
-    const QImage image = filled({2, 2}, Qt::red);
-    cacheArtwork(*manager, image, folder);
-    waitForArtworkFiles();
-    EXPECT_EQ(memoryCachedArtwork(*manager, folder).cacheKey(), image.cacheKey());
-}
-
-TEST(ArtworkKeys, TheFolderOfATrackIsTheFolderItemItself) {
-    QTemporaryDir dir;
-    const QString folderPath = dir.path() + "/Ünïcode & Co #1";
-    const MediaItem folder = MediaItem::folder(folderPath);
-    const MediaItem track = MediaItem::audioFile(folderPath + "/01 Song.mp3");
-    EXPECT_EQ(absoluteString(folderUrlOf(track.url())), folder.id());
-    EXPECT_EQ(absoluteString(folderUrlOf(QUrl::fromLocalFile("/x.mp3"))), "file:///");
-}
-
-TEST(ArtworkKeys, UsableImagesHaveArea) {
-    EXPECT_FALSE(isUsableImage(QImage()));
-    EXPECT_TRUE(isUsableImage(filled({1, 1}, Qt::red)));
-    EXPECT_EQ(folderArtworkCandidates,
-              (QStringList{"folder.jpg", "cover.jpg", "Folder.jpg", "Cover.jpg", "artwork.jpg"}));
+// A file far larger than what is allocated behind it: not downloaded yet.
+void writePlaceholder(const QString& path) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.resize(1 << 20));
 }
 
 } // namespace
+
+TEST(ArtworkStore, MemoryFirstThenAPngFileThatOutlivesTheProcess) {
+    QTemporaryDir dir;
+    MediaCacheManager manager(dir.path());
+    const QUrl folder = QUrl::fromLocalFile("/music/Album");
+    const QImage image = filledImage(Qt::green, {5, 4});
+    cacheArtwork(manager, QImage(), folder);
+    EXPECT_TRUE(memoryCachedArtwork(manager, folder).isNull()) << "a null image is not stored";
+    cacheArtwork(manager, filledImage(Qt::red), folder);
+    cacheArtwork(manager, image, folder);
+    EXPECT_EQ(memoryCachedArtwork(manager, folder).cacheKey(), image.cacheKey());
+
+    waitForArtworkFiles();
+    const QByteArray file = readFile(artworkCacheFilePath(manager, folder));
+    EXPECT_TRUE(file.startsWith("\x89PNG"));
+    EXPECT_EQ(QImage::fromData(file).size(), QSize(5, 4));
+
+    // A fresh process finds the file, decodes and remembers it.
+    manager.artworkMemoryCache().clear();
+    const QImage fromDisk = cachedArtwork(manager, folder);
+    EXPECT_EQ(centre(fromDisk), QColor(Qt::green)) << "the later store wins";
+    EXPECT_EQ(memoryCachedArtwork(manager, folder).cacheKey(), fromDisk.cacheKey());
+    writeFile(artworkCacheFilePath(manager, folder), "\x89PNG but then nothing useful");
+    EXPECT_EQ(cachedArtwork(manager, folder).cacheKey(), fromDisk.cacheKey()) << "memory wins";
+    manager.artworkMemoryCache().clear();
+    EXPECT_TRUE(cachedArtwork(manager, folder).isNull()) << "a damaged file is a miss";
+
+    // The Artwork folder replaced by a file: the memory entry stays.
+    QDir(dir.path() + "/Artwork").removeRecursively();
+    writeFile(dir.path() + "/Artwork", "in the way");
+    cacheArtwork(manager, image, folder);
+    waitForArtworkFiles();
+    EXPECT_EQ(memoryCachedArtwork(manager, folder).cacheKey(), image.cacheKey());
+}
+
+TEST(ArtworkStore, TheFolderOfATrackHasTheFolderItemsKey) {
+    const QString folderPath = "/music/Ünïcode & Co #1";
+    EXPECT_EQ(absoluteString(folderUrlOf(MediaItem::audioFile(folderPath + "/01 Song.mp3").url())),
+              MediaItem::folder(folderPath).id());
+    EXPECT_EQ(absoluteString(folderUrlOf(QUrl::fromLocalFile("/x.mp3"))), "file:///");
+}
+
+// The chain behind a folder tile: memory, the stored file, the folder's
+// chosen cover, the picture in its first track.
+TEST(ArtworkStore, ResolvingAFolderFollowsItsChain) {
+    struct Row {
+        const char* name;
+        QColor memory, storedFile;
+        const char* cover; // "good", "broken" or none
+        bool embedded;
+        QColor expected;
+    };
+    const Row rows[] = {
+        {"memory", Qt::green, {}, "good", true, Qt::green},
+        {"stored file", {}, Qt::yellow, "good", true, Qt::yellow},
+        {"cover", {}, {}, "good", true, Qt::blue},
+        {"embedded", {}, {}, "broken", true, Qt::red},
+        {"nothing", {}, {}, nullptr, false, {}},
+    };
+    MediaCacheManager& manager = MediaCacheManager::shared();
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        QTemporaryDir dir;
+        MediaItem folder = MediaItem::folder(dir.path());
+        if (row.memory.isValid())
+            cacheArtwork(filledImage(row.memory), folder.url());
+        if (row.storedFile.isValid()) {
+            cacheArtwork(filledImage(row.storedFile), folder.url());
+            waitForArtworkFiles();
+            manager.artworkMemoryCache().clear();
+        }
+        if (row.cover) {
+            folder.artworkURL = QUrl::fromLocalFile(dir.path() + "/front.png");
+            writeFile(dir.path() + "/front.png", QByteArray(row.cover) == "good"
+                                                     ? pngBytes(Qt::blue)
+                                                     : QByteArray("no image"));
+        }
+        folder.firstAudioFileURL = QUrl::fromLocalFile(dir.path() + "/01.m4a");
+        if (row.embedded) {
+            ASSERT_TRUE(makeImageFile(dir.path() + "/embedded.png", {5, 5}, Qt::red));
+            AudioFixture fixture;
+            fixture.coverPath = dir.path() + "/embedded.png";
+            ASSERT_TRUE(makeAudioFile(dir.path() + "/01.m4a", fixture));
+        } else {
+            writeFile(dir.path() + "/01.m4a", "garbage audio");
+        }
+
+        std::optional<QImage> result;
+        QObject context;
+        resolveArtwork(folder, &context, [&](const QImage& image) { result = image; });
+        EXPECT_FALSE(result) << "the answer always comes later";
+        ASSERT_TRUE(waitUntil([&] { return result.has_value(); }));
+
+        EXPECT_EQ(centre(*result), row.expected);
+        EXPECT_EQ(centre(memoryCachedArtwork(manager, folder.url())), row.expected);
+        waitForArtworkFiles();
+        EXPECT_EQ(QFile::exists(artworkCacheFilePath(manager, folder.url())),
+                  row.expected.isValid());
+    }
+}
+
+TEST(ArtworkStore, NoAnswerOnceTheContextIsGone) {
+    QTemporaryDir dir;
+    MediaItem folder = MediaItem::folder(dir.path());
+    writeFile(dir.path() + "/front.png", pngBytes(Qt::blue));
+    folder.artworkURL = QUrl::fromLocalFile(dir.path() + "/front.png");
+    bool called = false;
+    {
+        QObject context;
+        resolveArtwork(folder, &context, [&](const QImage&) { called = true; });
+    }
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(called);
+}
+
+// The chain behind the playing track's artwork: the track's entry, the
+// folder's, then image files beside the track by exactly these names.
+TEST(ArtworkStore, TheCurrentArtworkFollowsItsChain) {
+    struct Row {
+        const char* name;
+        QColor trackEntry, folderEntry;
+        QList<std::pair<QString, QColor>> files; // an invalid colour: undecodable
+        QColor expected;
+        bool placeholderTrack = false;
+    };
+    const QList<std::pair<QString, QColor>> folderJpg = {{"folder.jpg", Qt::blue}};
+    const Row rows[] = {
+        {"track entry", Qt::red, Qt::green, folderJpg, Qt::red},
+        {"folder entry", {}, Qt::green, folderJpg, Qt::green},
+        {"names in order",
+         {},
+         {},
+         {{"cover.JPG", Qt::yellow},
+          {"front.png", Qt::yellow},
+          {"Cover.jpg", Qt::white},
+          {"artwork.jpg", Qt::black}},
+         Qt::white},
+        {"undecodable", {}, {}, {{"folder.jpg", {}}, {"cover.jpg", Qt::white}}, Qt::white},
+        {"only a png", {}, {}, {{"folder.png", Qt::white}}, {}},
+        {"placeholder track", Qt::red, {}, {}, {}, true},
+    };
+    MediaLibraryViewModel vm;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        QTemporaryDir dir;
+        const QUrl track = QUrl::fromLocalFile(dir.path() + "/01.mp3");
+        const QUrl folder = folderUrlOf(track);
+        if (row.placeholderTrack)
+            writePlaceholder(track.toLocalFile());
+        else
+            writeFile(track.toLocalFile(), "audio");
+        if (row.trackEntry.isValid())
+            cacheArtwork(filledImage(row.trackEntry), track);
+        if (row.folderEntry.isValid()) {
+            cacheArtwork(filledImage(row.folderEntry), folder);
+            waitForArtworkFiles();
+            MediaCacheManager::shared().artworkMemoryCache().clear(); // the file counts
+        }
+        for (const auto& [name, color] : row.files) {
+            writeFile(dir.path() + '/' + name,
+                      color.isValid() ? pngBytes(color) : QByteArray("not an image"));
+        }
+        vm.setCurrentArtwork(filledImage(Qt::gray));
+
+        bool found = false;
+        const QStringList lines = capturedLines([&] {
+            found = vm.loadCurrentArtwork(track);
+            vm.loadCurrentArtwork(track);
+        });
+
+        EXPECT_EQ(found, row.expected.isValid());
+        EXPECT_EQ(centre(vm.currentArtwork()), found ? row.expected : QColor(Qt::gray));
+        // A file found is read again each time; an entry is not shown again.
+        const bool fromFile = found && !row.trackEntry.isValid() && !row.folderEntry.isValid();
+        EXPECT_EQ(lines, QStringList(found + fromFile, "currentArtwork changed: Image set"));
+        if (fromFile) {
+            // A file found is stored for the folder a turn later.
+            EXPECT_TRUE(memoryCachedArtwork(MediaCacheManager::shared(), folder).isNull());
+            EXPECT_TRUE(waitUntil([&] {
+                return centre(memoryCachedArtwork(MediaCacheManager::shared(), folder)) ==
+                       row.expected;
+            }));
+        }
+    }
+    waitForArtworkFiles();
+}

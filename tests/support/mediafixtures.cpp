@@ -2,8 +2,11 @@
 
 #include "support/testsupport.h"
 
+#include <QBuffer>
+#include <QDataStream>
 #include <QDir>
 #include <QFileInfo>
+#include <cmath>
 #include <gtest/gtest.h>
 
 namespace testsupport {
@@ -74,13 +77,42 @@ bool makeAudioFile(const QString& path, const AudioFixture& fixture) {
     return code == 0 && QFileInfo::exists(path);
 }
 
+void writeWav(const QString& path, int frames, int sampleRate) {
+    QByteArray data;
+    QDataStream out(&data, QIODevice::WriteOnly);
+    out.setByteOrder(QDataStream::LittleEndian);
+    const quint32 dataBytes = static_cast<quint32>(frames) * 2;
+    out.writeRawData("RIFF", 4);
+    out << quint32(36 + dataBytes);
+    out.writeRawData("WAVEfmt ", 8);
+    out << quint32(16) << quint16(1) << quint16(1) << quint32(sampleRate) << quint32(sampleRate * 2)
+        << quint16(2) << quint16(16);
+    out.writeRawData("data", 4);
+    out << dataBytes;
+    for (int i = 0; i < frames; ++i)
+        out << qint16(std::lround(3000 * std::sin(2 * M_PI * 440 * i / sampleRate)));
+    writeFile(path, data);
+}
+
 bool makeImageFile(const QString& path, QSize size, QColor color) {
     QDir().mkpath(QFileInfo(path).absolutePath());
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(color);
-    const bool saved = image.save(path);
+    const bool saved = filledImage(color, size).save(path);
     EXPECT_TRUE(saved) << path.toStdString();
     return saved;
+}
+
+QImage filledImage(QColor color, QSize size) {
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(color);
+    return image;
+}
+
+QByteArray pngBytes(QColor color, QSize size) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    filledImage(color, size).save(&buffer, "PNG");
+    return bytes;
 }
 
 } // namespace testsupport

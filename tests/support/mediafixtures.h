@@ -28,7 +28,12 @@ struct AudioFixture {
 // generation failed.
 bool makeAudioFile(const QString& path, const AudioFixture& fixture = {});
 
+// A 16-bit mono PCM WAV file of `frames` frames of a quiet sine, written directly.
+void writeWav(const QString& path, int frames, int sampleRate = 44100);
+
 // A plain image of the given colour, saved in the format the suffix names.
 bool makeImageFile(const QString& path, QSize size = {8, 6}, QColor color = Qt::red);
+QImage filledImage(QColor color, QSize size = {4, 4});
+QByteArray pngBytes(QColor color, QSize size = {6, 5});
 
 } // namespace testsupport

@@ -48,10 +48,6 @@ void writeFile(const QString& path, const QByteArray& bytes) {
     file.write(bytes);
 }
 
-void touch(const QString& path) {
-    writeFile(path, QByteArray("x"));
-}
-
 QStringList capturedLines(const std::function<void()>& body) {
     fflush(stdout);
     ::testing::internal::CaptureStdout();

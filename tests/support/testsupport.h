@@ -13,9 +13,8 @@ namespace testsupport {
 void isolateUserDirectories();
 
 QByteArray readFile(const QString& path);
-void writeFile(const QString& path, const QByteArray& bytes);
 // Creates the parent folders too.
-void touch(const QString& path);
+void writeFile(const QString& path, const QByteArray& bytes);
 
 // Standard output written while `body` runs, as lines.
 QStringList capturedLines(const std::function<void()>& body);

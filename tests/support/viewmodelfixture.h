@@ -3,47 +3,33 @@
 #include "app/medialibraryviewmodel.h"
 #include "cache/persistedqueue.h"
 #include "support/fakequeueplayer.h"
+#include "support/mediafixtures.h"
+#include "support/testlibrary.h"
 
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
 #include <optional>
 
 namespace vmtest {
 
-// A 16-bit mono PCM WAV file of `frames` frames of a quiet sine.
-void writeWav(const QString& path, int frames, int sampleRate = 44100);
+using testsupport::writeWav;
 
-// A media folder on disk with the folders F (f1-f3), G (g1-g3), H (h1-h2) and
-// X (x1-x2) of short WAV files, and its item tree.
-class TestLibrary {
-public:
-    explicit TestLibrary(int framesPerFile = 4410, int sampleRate = 44100);
-
-    QString path(const QString& relative) const;
-    const MediaItem& root() const { return m_root; }
-    MediaItem folder(const QString& name) const;
-    MediaItem file(const QString& name) const;
-    QList<MediaItem> files(const QStringList& names) const;
-
-private:
-    QTemporaryDir m_dir;
-    MediaItem m_root;
-};
-
-QStringList names(const QList<MediaItem>& items);
 QStringList names(const QList<PlayerItem*>& items);
 
 // A view model on a fresh cache and settings, playing through FakeQueuePlayer
-// (or through the engine when `useEngine` is set). Everything printed during
-// the test is captured (and shown when the test fails); takeLines() hands out
-// the lines printed since its last call.
+// (or through the engine when `useEngine` is set), or with no folder open
+// (startViewModel). Everything printed during the test is captured (and shown
+// when the test fails); takeLines() hands out the lines printed since its
+// last call.
 class PlaybackFixture : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
 
     void makeViewModel(bool useEngine = false);
+    // A view model as the program starts it (restoring the folder the
+    // settings name), recording the trees it installs; fake players.
+    MediaLibraryViewModel& startViewModel();
     FakeQueuePlayer* fake() const;
     // The names of the player's items.
     QStringList playerItems() const;
@@ -51,6 +37,8 @@ protected:
     QStringList takeLines(const QString& pattern = {});
     // Lets queued handlers run.
     static void settle();
+    // Runs background scans and their hand-overs to the end.
+    static void finishScans();
     static std::optional<PersistedQueue> storedQueue();
     // The stored queue and index are the view model's.
     void expectQueueStored() const;
@@ -73,8 +61,14 @@ protected:
     std::unique_ptr<MediaLibraryViewModel> vm;
     std::shared_ptr<FakePlayerLog> lastLog;
     int playersMade = 0;
+    // Every value rootFolder took since startViewModel, in order.
+    QList<std::optional<MediaItem>> installedTrees;
+    // How many trees had been installed each time isLoading went false.
+    QList<int> treesWhenLoadingEnded;
 
 private:
+    void useFakePlayers();
+
     bool m_capturing = false;
     QString m_transcript;
     qsizetype m_handedOut = 0;

@@ -1,0 +1,425 @@
+#include "app/commandlinefolder.h"
+#include "cache/mediacachemanager.h"
+#include "library/foldergrant.h"
+#include "library/libraryscanner.h"
+#include "library/librarystructurecache.h"
+#include "library/mediaitemjson.h"
+#include "library/mediaitemtree.h"
+#include "support/testsupport.h"
+#include "support/viewmodelfixture.h"
+
+#include <QDir>
+#include <QSettings>
+#include <QSignalSpy>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace vmtest;
+using testsupport::readFile;
+
+namespace {
+const QString kBookmark = QStringLiteral("SyncedFolderBookmark");
+const QString kFolderPath = QStringLiteral("LastSelectedFolderPath");
+const QString kFilePath = QStringLiteral("LastSelectedFilePath");
+
+QString cacheFile(const TestLibrary& library) {
+    return LibraryStructureCache::filePath(library.rootUrl());
+}
+bool has(const std::optional<MediaItem>& root, const QString& id) {
+    return root && findItem({*root}, id).has_value();
+}
+QByteArray grantBytes(const QUrl& folder) {
+    QString error;
+    const auto grant = FolderGrant::create(folder, &error);
+    EXPECT_TRUE(grant.has_value()) << error.toStdString();
+    return grant ? grant->toBytes() : QByteArray();
+}
+std::optional<QUrl> storedGrant() {
+    QString error;
+    const auto resolved = FolderGrant::resolve(QSettings().value(kBookmark).toByteArray(), &error);
+    return resolved && !resolved->isStale ? std::optional(resolved->url) : std::nullopt;
+}
+} // namespace
+
+using OpenFolder = PlaybackFixture;
+
+TEST_F(OpenFolder, ScansInTheBackgroundAndStoresTheTree) {
+    startViewModel().openFolder(library->rootUrl());
+    EXPECT_TRUE(vm->isLoading());
+    EXPECT_FALSE(vm->rootFolder().has_value());
+    EXPECT_EQ(vm->currentRootURL(), library->rootUrl());
+    EXPECT_EQ(FolderGrant::accessCount(library->rootUrl()), 1);
+    finishScans();
+
+    ASSERT_EQ(installedTrees.size(), 1);
+    EXPECT_FALSE(vm->isLoading());
+    EXPECT_TRUE(has(vm->rootFolder(), library->id("F/f1.wav")));
+    EXPECT_EQ(readFile(cacheFile(*library)), encodeMediaItem(*vm->rootFolder()));
+    vm.reset();
+    EXPECT_EQ(FolderGrant::accessCount(library->rootUrl()), 0) << "released with the view model";
+}
+
+// Opening another folder, refreshing then opening another, and unloading
+// each leave a scan running whose tree must not be installed.
+TEST_F(OpenFolder, TreesOfAFolderNoLongerOpenAreDropped) {
+    TestLibrary other;
+    other.add("B/02.mp3");
+    const std::tuple<bool, std::function<void()>, bool> rows[] = {
+        {false, [&] { vm->openFolder(other.rootUrl()); }, true},
+        {true,
+         [&] {
+             vm->refreshLibrary();
+             vm->openFolder(other.rootUrl());
+         },
+         true},
+        {false, [&] { vm->unloadFolder(); }, false},
+    };
+    for (const auto& [openedBefore, steps, otherOpen] : rows) {
+        QFile::remove(cacheFile(*library));
+        QFile::remove(cacheFile(other));
+        startViewModel().openFolder(library->rootUrl());
+        if (openedBefore) {
+            finishScans();
+            installedTrees.clear();
+        }
+        steps();
+        finishScans();
+
+        installedTrees.removeAll(std::nullopt); // unloading empties the tree
+        ASSERT_EQ(installedTrees.size(), otherOpen ? 1 : 0);
+        if (otherOpen)
+            EXPECT_EQ(installedTrees[0]->id(), other.id());
+        EXPECT_FALSE(vm->isLoading());
+        EXPECT_EQ(QFile::exists(cacheFile(*library)), openedBefore);
+    }
+}
+
+using RefreshLibrary = PlaybackFixture;
+
+TEST_F(RefreshLibrary, ReattachesTheSelectionByIdAndKeepsAFolderThatIsGone) {
+    startViewModel().openFolder(library->rootUrl());
+    finishScans();
+    vm->setSelectedFolder(vm->findItem(library->id("F")));
+    vm->setSelectedFile(vm->findItem(library->id("F/f1.wav")));
+    vm->setSelectedFileID(library->id("F/f1.wav"));
+    vm->setExpandedFolderIDs({library->id("G")});
+    library->add("F/f4.wav");
+    QSettings().remove(kFolderPath);
+
+    vm->refreshLibrary();
+    finishScans();
+
+    EXPECT_EQ(vm->selectedFolderID(), library->id("F"));
+    EXPECT_EQ(vm->selectedFolder()->children->size(), 4);
+    EXPECT_EQ(vm->flattenedFiles().size(), 4);
+    EXPECT_EQ(QSettings().value(kFolderPath).toString(), library->path("F"));
+    EXPECT_EQ(vm->selectedFile()->id(), library->id("F/f1.wav"));
+    EXPECT_EQ(vm->selectedFileID(), library->id("F/f1.wav"));
+    EXPECT_EQ(vm->expandedFolderIDs(), QSet<QString>{library->id("G")});
+
+    vm->setSelectedFolder(vm->findItem(library->id("H")));
+    library->remove("H");
+    vm->refreshLibrary();
+    finishScans();
+    EXPECT_FALSE(vm->findItem(library->id("H")).has_value());
+    EXPECT_EQ(vm->selectedFolderID(), library->id("H"));
+    EXPECT_EQ(vm->flattenedFiles().size(), 2);
+}
+
+TEST_F(RefreshLibrary, OverlappingRefreshesEachInstallTheirTree) {
+    startViewModel().openFolder(library->rootUrl());
+    finishScans();
+    installedTrees.clear();
+    takeLines();
+
+    vm->refreshLibrary();
+    vm->refreshLibrary();
+    vm->refreshLibrary();
+    finishScans();
+
+    EXPECT_EQ(takeLines(), QStringList(3, "Refreshing library..."));
+    EXPECT_EQ(installedTrees.size(), 3);
+}
+
+using RescanFolder = PlaybackFixture;
+
+TEST_F(RescanFolder, ClearsEverythingAndScansAgain) {
+    startViewModel();
+    vm->rescanFolder();
+    vm->refreshLibrary();
+    finishScans();
+    EXPECT_TRUE(installedTrees.isEmpty()) << "nothing happens without a folder";
+    EXPECT_EQ(takeLines("Refreshing"), QStringList());
+    vm->openFolder(library->rootUrl());
+    finishScans();
+    // A cache that no longer matches the folder must not come back.
+    MediaItem stale = *vm->rootFolder();
+    stale.children->append(MediaItem::audioFile(library->path("stale.wav")));
+    testsupport::writeFile(cacheFile(*library), encodeMediaItem(stale));
+    vm->setSelectedFolder(vm->findItem(library->id("F")));
+    run("playFolder G");
+    installedTrees.clear();
+
+    vm->rescanFolder();
+    EXPECT_FALSE(vm->rootFolder() || vm->selectedFolder() || vm->selectedFolderID());
+    EXPECT_TRUE(vm->flattenedFiles().isEmpty());
+    EXPECT_EQ(vm->player(), nullptr);
+    EXPECT_TRUE(vm->isLoading());
+    finishScans();
+
+    ASSERT_EQ(installedTrees.size(), 2);
+    EXPECT_FALSE(installedTrees[0].has_value());
+    EXPECT_FALSE(has(installedTrees[1], library->id("stale.wav")));
+    EXPECT_TRUE(has(installedTrees[1], library->id("F/f1.wav")));
+    EXPECT_FALSE(vm->isLoading());
+}
+
+using RestoreLastFolder = PlaybackFixture;
+
+TEST_F(RestoreLastFolder, ScansThenSelectsTheLastFolderAndFile) {
+    QSettings().setValue(kBookmark, grantBytes(library->rootUrl()));
+    QSettings().setValue(kFolderPath, library->path("F/")); // the separator makes no difference
+    QSettings().setValue(kFilePath, library->path("F/f2.wav"));
+
+    startViewModel();
+    EXPECT_EQ(vm->currentRootURL(), library->rootUrl());
+    EXPECT_EQ(FolderGrant::accessCount(library->rootUrl()), 1);
+    EXPECT_TRUE(vm->isLoading());
+    finishScans();
+
+    EXPECT_FALSE(vm->isLoading());
+    EXPECT_EQ(vm->selectedFolderID(), library->id("F"));
+    EXPECT_EQ(vm->flattenedFiles().size(), 3);
+    EXPECT_EQ(vm->selectedFileID(), library->id("F/f2.wav"));
+    EXPECT_EQ(vm->selectedFile()->id(), library->id("F/f2.wav"));
+
+    // Stored paths that are gone select nothing, quietly.
+    QSettings().setValue(kFolderPath, library->path("Gone"));
+    QSettings().setValue(kFilePath, library->path("Gone/01.wav"));
+    takeLines();
+    startViewModel();
+    finishScans();
+    EXPECT_TRUE(vm->rootFolder().has_value());
+    EXPECT_FALSE(vm->selectedFolder() || vm->selectedFile());
+    EXPECT_EQ(takeLines("rror"), QStringList());
+}
+
+// A large cached tree takes long to decode: it is decoded off the GUI thread,
+// shown, then refreshed by a scan; a damaged one is passed over quietly.
+TEST_F(RestoreLastFolder, ACachedTreeShowsFirstThenTheScan) {
+    MediaItem cached = scanDirectory(library->rootUrl());
+    cached.children->append(MediaItem::folder(library->path("Cached only")));
+    const QByteArray good = encodeMediaItem(cached);
+    for (const QByteArray& bytes : {good, good.left(good.size() - 10)}) {
+        testsupport::writeFile(cacheFile(*library), bytes);
+        QSettings().setValue(kBookmark, grantBytes(library->rootUrl()));
+        QSettings().setValue(kFolderPath, library->path("Cached only"));
+        takeLines();
+
+        startViewModel();
+        EXPECT_FALSE(vm->rootFolder().has_value()) << "decoded on the GUI thread";
+        finishScans();
+
+        const bool damaged = bytes != good;
+        ASSERT_EQ(installedTrees.size(), damaged ? 1 : 2);
+        EXPECT_EQ(has(installedTrees[0], library->id("Cached only")), !damaged);
+        EXPECT_EQ(treesWhenLoadingEnded.value(0), 1) << "loading ends with the first tree";
+        EXPECT_FALSE(has(vm->rootFolder(), library->id("Cached only")));
+        EXPECT_EQ(vm->selectedFolderID(),
+                  damaged ? std::nullopt : std::optional(library->id("Cached only")));
+        EXPECT_EQ(readFile(cacheFile(*library)), encodeMediaItem(*vm->rootFolder()));
+        EXPECT_EQ(takeLines("Refreshing"),
+                  damaged ? QStringList() : QStringList{"Refreshing library..."});
+    }
+}
+
+TEST_F(RestoreLastFolder, WithoutAUsableGrantTheLibraryStaysEmpty) {
+    QByteArray goneGrant;
+    QString gonePath;
+    {
+        TestLibrary gone;
+        goneGrant = grantBytes(gone.rootUrl());
+        gonePath = gone.path();
+    }
+    const std::pair<QByteArray, QStringList> rows[] = {
+        {{}, {}},
+        {"\x01\x02garbage", {"Failed to restore bookmark: The folder grant is not readable."}},
+        {goneGrant, {"Failed to restore bookmark: " + gonePath + ": No such file or directory"}},
+    };
+    for (const auto& [bytes, lines] : rows) {
+        QSettings().clear();
+        if (!bytes.isEmpty())
+            QSettings().setValue(kBookmark, bytes);
+        takeLines();
+        startViewModel();
+        finishScans();
+        EXPECT_EQ(takeLines("bookmark"), lines);
+        EXPECT_FALSE(vm->rootFolder() || vm->currentRootURL() || vm->isLoading());
+    }
+}
+
+TEST_F(RestoreLastFolder, AStaleGrantIsSavedAgainAndTheFolderStillOpens) {
+    TestLibrary other;
+    QSettings().setValue(kBookmark, grantBytes(other.rootUrl()));
+    ASSERT_TRUE(QDir().rename(other.path(), other.path() + ".old"));
+    other.add("A/01.mp3");
+    EXPECT_FALSE(storedGrant().has_value());
+
+    startViewModel();
+    finishScans();
+
+    EXPECT_EQ(storedGrant(), other.rootUrl());
+    EXPECT_TRUE(has(vm->rootFolder(), other.id("A/01.mp3")));
+}
+
+TEST_F(RestoreLastFolder, AReadOnlyFolderRaisesTheWriteAccessAlert) {
+    if (geteuid() == 0)
+        GTEST_SKIP() << "every folder is writable for root";
+    QSettings().setValue(kBookmark, grantBytes(library->rootUrl()));
+    chmod(QFile::encodeName(library->path()).constData(), 0555);
+    startViewModel();
+    EXPECT_FALSE(vm->showPermissionAlert()) << "raised later, on the event loop";
+    finishScans();
+    chmod(QFile::encodeName(library->path()).constData(), 0755);
+    EXPECT_EQ(takeLines("read-only"),
+              QStringList{"Restored folder is read-only. Requesting write access."});
+    EXPECT_TRUE(vm->showPermissionAlert());
+    EXPECT_TRUE(vm->rootFolder().has_value());
+}
+
+using FolderAccess = PlaybackFixture;
+
+TEST_F(FolderAccess, TheChosenFolderIsGrantedAndOpened) {
+    QSignalSpy requests(&startViewModel(), &MediaLibraryViewModel::folderAccessRequested);
+    vm->requestFolderAccess();
+    ASSERT_EQ(requests.count(), 1);
+    EXPECT_EQ(requests[0][0].toString(), "Grant Access");
+    EXPECT_EQ(requests[0][1].toString(),
+              "Please select the media folder to allow the app to read and write artwork.");
+    vm->setShowPermissionAlert(true);
+
+    // Chosen on the command line: a relative path with a trailing separator.
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(library->path("F"));
+    openCommandLineFolder(*vm, {"tolvane", "../"});
+    QDir::setCurrent(previous);
+    EXPECT_TRUE(vm->showPermissionAlert()) << "lowered on the event loop";
+    finishScans();
+    EXPECT_FALSE(vm->showPermissionAlert());
+    EXPECT_EQ(storedGrant(), library->rootUrl());
+    EXPECT_EQ(vm->rootFolder()->id(), library->id());
+
+    // A cancelled chooser, or anything but a folder on the command line, changes nothing.
+    vm->setShowPermissionAlert(true);
+    installedTrees.clear();
+    vm->acceptChosenFolder(QUrl());
+    const QList<QStringList> ignored = {
+        {"tolvane"}, {"tolvane", library->path("F/f1.wav")}, {"tolvane", library->path("none")}};
+    for (const QStringList& arguments : ignored)
+        openCommandLineFolder(*vm, arguments);
+    finishScans();
+    EXPECT_TRUE(installedTrees.isEmpty());
+    EXPECT_TRUE(vm->showPermissionAlert());
+    EXPECT_EQ(FolderGrant::accessCount(library->rootUrl()), 1);
+}
+
+TEST_F(FolderAccess, AFolderThatCannotBeGrantedIsReportedAndStillOpens) {
+    const QUrl missing = QUrl::fromLocalFile(library->path("Missing"));
+    startViewModel().acceptChosenFolder(missing);
+    finishScans();
+    EXPECT_EQ(takeLines("bookmark"),
+              QStringList{"Failed to save bookmark: " + library->path("Missing") +
+                          ": No such file or directory"});
+    EXPECT_FALSE(QSettings().contains(kBookmark));
+    EXPECT_EQ(vm->currentRootURL(), missing);
+    EXPECT_TRUE(vm->rootFolder()->children->isEmpty());
+}
+
+TEST_F(FolderAccess, ActivationRenewsAccess) {
+    startViewModel();
+    takeLines();
+    vm->refreshSecurityScopeAccess();
+    EXPECT_EQ(takeLines(), QStringList()) << "no folder, nothing to renew";
+    vm->openFolder(library->rootUrl());
+    finishScans();
+    takeLines();
+
+    vm->refreshSecurityScopeAccess();
+    EXPECT_EQ(takeLines(), (QStringList{"Refreshing security scope access for: " + library->path(),
+                                        "Access refresh success: true"}));
+    EXPECT_EQ(FolderGrant::accessCount(library->rootUrl()), 1);
+
+    QDir(library->path()).removeRecursively();
+    vm->refreshSecurityScopeAccess();
+    EXPECT_EQ(takeLines("success"), QStringList{"Access refresh success: false"});
+    EXPECT_EQ(FolderGrant::accessCount(library->rootUrl()), 0);
+}
+
+using UnloadFolder = PlaybackFixture;
+
+TEST_F(UnloadFolder, ForgetsTheFolderItsKeysAndTheCache) {
+    startViewModel().acceptChosenFolder(library->rootUrl());
+    finishScans();
+    run("select F; load f1; playFolder G");
+    vm->setCurrentTitle("Title");
+    QSettings().setValue(kFilePath, library->path("F/f1.wav"));
+    ASSERT_TRUE(QFile::exists(cacheFile(*library)));
+
+    vm->unloadFolder();
+
+    EXPECT_EQ(vm->player(), nullptr);
+    EXPECT_FALSE(vm->rootFolder() || vm->selectedFolder() || vm->selectedFolderID() ||
+                 vm->selectedFile() || vm->selectedFileID() || vm->currentTitle() ||
+                 vm->currentArtist() || vm->currentRootURL());
+    EXPECT_TRUE(vm->flattenedFiles().isEmpty());
+    EXPECT_TRUE(vm->currentArtwork().isNull());
+    EXPECT_EQ(FolderGrant::accessCount(library->rootUrl()), 0);
+    for (const QString& key : {kBookmark, kFolderPath, kFilePath})
+        EXPECT_FALSE(QSettings().contains(key)) << key.toStdString();
+    EXPECT_FALSE(QFile::exists(cacheFile(*library)));
+    EXPECT_EQ(vm->playbackQueue().size(), 3) << "the queue stays";
+    startViewModel();
+    finishScans();
+    EXPECT_FALSE(vm->rootFolder().has_value()) << "the next start finds nothing to restore";
+}
+
+TEST(FolderGrant, ResolvesToItsFolderUntilItIsReplacedOrGone) {
+    TestLibrary library;
+    library.add("a.mp3");
+    QString error;
+    EXPECT_FALSE(FolderGrant::create(QUrl::fromLocalFile(library.path("a.mp3")), &error));
+    EXPECT_EQ(error, library.path("a.mp3") + ": Not a directory");
+    EXPECT_FALSE(FolderGrant::create(QUrl("https://example.org/x"), &error));
+    const QByteArray bytes = grantBytes(QUrl::fromLocalFile(library.path() + '/'));
+    for (const bool replaced : {false, true}) {
+        if (replaced) {
+            ASSERT_TRUE(QDir().rename(library.path(), library.path() + ".old"));
+            library.addFolder({});
+        }
+        const auto resolved = FolderGrant::resolve(bytes, &error);
+        ASSERT_TRUE(resolved.has_value()) << error.toStdString();
+        EXPECT_EQ(resolved->url, library.rootUrl());
+        EXPECT_EQ(resolved->isStale, replaced) << "the path holds another folder";
+    }
+    library.remove({});
+    EXPECT_FALSE(FolderGrant::resolve(bytes, &error).has_value());
+    EXPECT_EQ(error, library.path() + ": No such file or directory");
+    for (const QByteArray& garbage :
+         {QByteArray(), QByteArray("x"), bytes.chopped(3), bytes + "x"}) {
+        EXPECT_FALSE(FolderGrant::resolve(garbage, &error).has_value());
+        EXPECT_EQ(error, "The folder grant is not readable.");
+    }
+}
+
+TEST(FolderGrant, CountsTheAccessesHeld) {
+    TestLibrary library;
+    const QUrl root = library.rootUrl();
+    EXPECT_TRUE(FolderGrant::startAccessing(root));
+    EXPECT_TRUE(FolderGrant::startAccessing(QUrl::fromLocalFile(library.path() + '/')));
+    EXPECT_EQ(FolderGrant::accessCount(root), 2);
+    for (int i = 0; i < 3; ++i)
+        FolderGrant::stopAccessing(root);
+    EXPECT_EQ(FolderGrant::accessCount(root), 0);
+    EXPECT_FALSE(FolderGrant::startAccessing(QUrl::fromLocalFile(library.path("none"))));
+    EXPECT_EQ(FolderGrant::accessCount(QUrl::fromLocalFile(library.path("none"))), 0);
+}
