@@ -1,5 +1,3 @@
-// The view model's system integration: the now-playing record it publishes,
-// the remote commands it answers, the volume and sleep prevention.
 #include "cache/atomicfilewriter.h"
 #include "cache/mediacachemanager.h"
 #include "library/artworkstore.h"
@@ -49,94 +47,52 @@ public:
     QString artFile() const {
         return QUrl(service->metadata().value("mpris:artUrl").toString()).toLocalFile();
     }
-    static QImage image(QColor colour) {
-        QImage result(30, 20, QImage::Format_RGB32);
-        result.fill(colour);
-        return result;
-    }
+    static QImage image(QColor colour) { return filledImage(colour, {30, 20}); }
 
     MprisService* service = nullptr;
     QList<SleepMode> activities;
     int held = 0;
 };
 
-// ---- The now-playing record
-
-struct RecordCase {
-    const char* name;
-    const char* steps; // player NAME, time TENTHS, play, update, select NAME, unselect,
-                       // title TEXT, artist TEXT, untitled, duration TENTHS, stale
-    const char* status;
-    const char* record; // title|artist|elapsed|rate|duration, or none
-};
-
-class NowPlayingRecord : public SystemIntegration,
-                         public ::testing::WithParamInterface<RecordCase> {};
-
-TEST_P(NowPlayingRecord, FollowsTheViewModel) {
-    const RecordCase& row = GetParam();
-    FakeQueuePlayer* player = nullptr;
-    for (const QString& step : QString(row.steps).split("; ")) {
-        const QString word = step.section(' ', 0, 0), arg = step.section(' ', 1);
-        if (word == "player")
-            player = selectWithPlayer(arg);
-        else if (word == "time")
-            player->reachTime(arg.toInt() / 10.0);
-        else if (word == "play")
-            player->play();
-        else if (word == "update")
-            vm->updateNowPlayingInfo();
-        else if (word == "select")
-            vm->setSelectedFile(library->file(arg));
-        else if (word == "unselect")
-            vm->setSelectedFile(std::nullopt);
-        else if (word == "title" || word == "artist")
-            (vm.get()->*(word == "title" ? &MediaLibraryViewModel::setCurrentTitle
-                                         : &MediaLibraryViewModel::setCurrentArtist))(arg);
-        else if (word == "untitled")
-            vm->setCurrentTitle(std::nullopt), vm->setCurrentArtist(std::nullopt);
-        else if (word == "duration")
-            vm->progress()->setDuration(arg.toInt() / 10.0);
-        else if (word == "stale") // a record nobody replaced
-            service->setNowPlaying(NowPlayingInfo{}, NowPlayingState::Playing);
-        else
-            FAIL() << "no step " << step.toStdString();
-    }
-    EXPECT_EQ(service->playbackStatus(), row.status);
-    const std::optional<NowPlayingInfo>& record = service->nowPlaying();
-    ASSERT_EQ(record.has_value(), *row.record != 0);
-    if (!record) {
-        EXPECT_TRUE(service->metadata().isEmpty());
-        return;
-    }
-    EXPECT_EQ(record->url, vm->selectedFile()->url());
-    EXPECT_EQ(QStringList({record->title, record->artist, QString::number(record->elapsedSeconds),
-                           QString::number(record->playbackRate),
-                           QString::number(record->durationSeconds)})
-                  .join('|'),
-              row.record);
-    EXPECT_EQ(service->positionMicroseconds(), qint64(record->elapsedSeconds * 1e6));
+// The record after each step: status|title|artist|elapsed|rate|duration, or the status alone.
+TEST_F(SystemIntegration, TheRecordFollowsTheViewModel) {
+    const auto shown = [&] {
+        const std::optional<NowPlayingInfo>& record = service->nowPlaying();
+        EXPECT_EQ(record.has_value(), !service->metadata().isEmpty());
+        if (!record)
+            return service->playbackStatus();
+        EXPECT_EQ(record->url, vm->selectedFile()->url());
+        EXPECT_EQ(service->positionMicroseconds(), qint64(record->elapsedSeconds * 1e6));
+        return QStringList({service->playbackStatus(), record->title, record->artist,
+                            QString::number(record->elapsedSeconds),
+                            QString::number(record->playbackRate),
+                            QString::number(record->durationSeconds)})
+            .join('|');
+    };
+    service->setNowPlaying(NowPlayingInfo{}, NowPlayingState::Playing); // nobody replaced it
+    vm->updateNowPlayingInfo();
+    EXPECT_EQ(shown(), "Stopped");
+    vm->setCurrentTitle("Stray"); // without a selected file
+    EXPECT_EQ(shown(), "Stopped");
+    vm->setSelectedFile(library->file("g1")); // without a player
+    EXPECT_EQ(shown(), "Paused|g1.wav|Unknown Artist|0|0|0");
+    FakeQueuePlayer* player = selectWithPlayer("f2");
+    player->reachTime(1.5);
+    vm->updateNowPlayingInfo();
+    EXPECT_EQ(shown(), "Paused|f2.wav|Unknown Artist|1.5|0|0");
+    player->play();
+    vm->updateNowPlayingInfo();
+    EXPECT_EQ(shown(), "Playing|f2.wav|Unknown Artist|1.5|1|0");
+    vm->setCurrentTitle("Title"); // track information arriving later
+    vm->setCurrentArtist("Artist");
+    vm->progress()->setDuration(61.5);
+    EXPECT_EQ(shown(), "Playing|Title|Artist|1.5|1|61.5");
+    vm->setCurrentTitle(std::nullopt); // cleared by a new load
+    vm->setCurrentArtist(std::nullopt);
+    EXPECT_EQ(shown(), "Playing|f2.wav|Unknown Artist|1.5|1|61.5");
+    vm->setSelectedFile(std::nullopt);
+    EXPECT_EQ(shown(), "Stopped");
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, NowPlayingRecord,
-    ::testing::Values(RecordCase{"NothingLoaded", "stale; update", "Stopped", ""},
-                      RecordCase{"AnUntaggedPausedTrack", "player f2; time 15; update", "Paused",
-                                 "f2.wav|Unknown Artist|1.5|0|0"},
-                      RecordCase{"APlayingTrack", "player f1; play; update", "Playing",
-                                 "f1.wav|Unknown Artist|0|1|0"},
-                      RecordCase{"ASelectedFileWithoutAPlayer", "select g1", "Paused",
-                                 "g1.wav|Unknown Artist|0|0|0"},
-                      RecordCase{"TrackInformationArrivingLater",
-                                 "player f1; update; title Title; artist Artist; duration 615",
-                                 "Paused", "Title|Artist|0|0|61.5"},
-                      RecordCase{"TrackInformationClearedByANewLoad",
-                                 "player f1; title Title; artist Artist; untitled", "Paused",
-                                 "f1.wav|Unknown Artist|0|0|0"},
-                      RecordCase{"TrackInformationWithoutASelectedFile", "title Stray", "Stopped",
-                                 ""},
-                      RecordCase{"AnUnselectedFile", "player f1; update; unselect", "Stopped", ""}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 // Published as a cache file once written; the same pixels find the same file
 // without writing it again; the artwork store's own file is used as it is.
@@ -146,9 +102,7 @@ TEST_F(SystemIntegration, ArtworkIsPublishedAsACacheFileWrittenOnce) {
     ASSERT_TRUE(waitUntil([&] { return !artFile().isEmpty(); }));
     const QString file = artFile();
     EXPECT_TRUE(file.startsWith(MediaCacheManager::shared().subdirectory("Artwork") + '/'));
-    const QImage written = decodeImageFile(file);
-    EXPECT_EQ(written.size(), QSize(30, 20));
-    EXPECT_EQ(written.pixelColor(3, 3), QColor(Qt::red));
+    EXPECT_EQ(decodeImageFile(file).pixelColor(3, 3), QColor(Qt::red));
     const QDateTime firstWrite = QFileInfo(file).lastModified();
     vm->setCurrentArtwork(image(Qt::red));
     EXPECT_EQ(artFile(), file);
@@ -160,30 +114,26 @@ TEST_F(SystemIntegration, ArtworkIsPublishedAsACacheFileWrittenOnce) {
     const QUrl folder = folderUrlOf(library->file("g2").url());
     cacheArtwork(image(Qt::blue), folder);
     waitForArtworkFiles();
-    AtomicFileWriter::shared().waitForIdle();
     vm->setCurrentArtwork(cachedArtwork(folder));
     EXPECT_EQ(artFile(), artworkCacheFilePath(MediaCacheManager::shared(), folder));
 }
 
-// ---- Remote commands
-
+// Commands act once the answer has gone; a jump is told once the seek has
+// landed; outliving the view model, they fail or do nothing.
 TEST_F(SystemIntegration, CommandsActOnThePlayerAfterTheAnswer) {
     const RemoteCommands commands = service->commands();
     commands.play(); // no player: nothing
     settle();
-    EXPECT_EQ(vm->player(), nullptr);
     FakeQueuePlayer* player = selectWithPlayer("f1");
     commands.play();
     EXPECT_TRUE(commands.changePlaybackPosition(42.0));
-    EXPECT_EQ(player->playCalls, 0);
-    EXPECT_TRUE(player->seeks.isEmpty());
+    EXPECT_EQ(player->playCalls + player->seeks.size(), 0);
     settle();
     EXPECT_EQ(player->playCalls, 1);
     EXPECT_EQ(player->seeks, QList<double>{42.0});
     commands.pause();
     settle();
     EXPECT_EQ(player->pauseCalls, 1);
-    // Clients are told of a jump once the seek has landed, if there is a player.
     QSignalSpy seeked(service, &MprisService::seeked);
     player->completeSeek(true);
     EXPECT_EQ(seeked.value(0).value(0).toDouble(), 42.0);
@@ -191,17 +141,17 @@ TEST_F(SystemIntegration, CommandsActOnThePlayerAfterTheAnswer) {
     vm->setPlayer(nullptr);
     vm->progress()->setIsSeeking(false);
     EXPECT_EQ(seeked.count(), 1);
-    // Outliving the view model, they fail or do nothing.
     vm.reset();
     EXPECT_FALSE(commands.changePlaybackPosition(3.0));
     QString error;
     EXPECT_FALSE(commands.openUrl(QUrl::fromLocalFile(library->path("F/f1.wav")), &error));
-    commands.play();
     commands.nextTrack();
     commands.setVolume(0.5);
     settle();
 }
 
+// A file plays as a click would, once the answer has gone; a folder (a
+// trailing separator names the same) as a double click would.
 TEST_F(SystemIntegration, OpeningPlaysALibraryFileOrFolderAndRefusesAnythingElse) {
     writeFile(library->path("F/notes.txt"), "text");
     QDir().mkpath(library->path("Empty"));
@@ -209,24 +159,13 @@ TEST_F(SystemIntegration, OpeningPlaysALibraryFileOrFolderAndRefusesAnythingElse
     root.children->append(MediaItem::folder(library->path("Empty")));
     vm->setRootFolder(root);
     auto file = [&](const QString& path) { return QUrl::fromLocalFile(library->path(path)); };
-    const QUrl refused[] = {file("F/notes.txt"),
-                            file("F/missing.wav"),
-                            file("Empty"),
-                            file(""),
-                            QUrl::fromLocalFile(QDir::tempPath()),
-                            QUrl("https://example.org/f1.wav"),
-                            QUrl("not a url at all"),
-                            QUrl()};
     QString error;
-    for (const QUrl& url : refused) {
+    for (const QUrl& url : {file("F/notes.txt"), file("F/missing.wav"), file("Empty"), file(""),
+                            QUrl::fromLocalFile(QDir::tempPath()), QUrl("https://e.org/f1.wav"),
+                            QUrl("not a url at all"), QUrl()}) {
         error.clear();
-        EXPECT_FALSE(service->commands().openUrl(url, &error)) << url.toString().toStdString();
-        EXPECT_FALSE(error.isEmpty());
+        EXPECT_FALSE(service->commands().openUrl(url, &error) || error.isEmpty()) << url.url();
     }
-    settle();
-    EXPECT_FALSE(vm->selectedFile());
-    // A file plays as a click would, once the answer has gone; a folder (a
-    // trailing separator names the same) as a double click would.
     EXPECT_TRUE(service->commands().openUrl(file("G/g2.wav"), &error));
     EXPECT_FALSE(vm->selectedFile());
     settle();
@@ -239,8 +178,6 @@ TEST_F(SystemIntegration, OpeningPlaysALibraryFileOrFolderAndRefusesAnythingElse
     vm->setRootFolder(std::nullopt);
     EXPECT_FALSE(service->commands().openUrl(file("F/f1.wav"), &error));
 }
-
-// ---- Volume and sleep prevention
 
 TEST_F(SystemIntegration, VolumeReachesTheServiceAndThePlayerNowOrAtTheNextLoad) {
     const QString lines = "^(Volume|Player|WARNING)";
@@ -256,7 +193,6 @@ TEST_F(SystemIntegration, VolumeReachesTheServiceAndThePlayerNowOrAtTheNextLoad)
     settle();
     EXPECT_EQ(takeLines(lines),
               (QStringList{"Volume changed to: 0.25", "Player volume set to: 0.25"}));
-    EXPECT_EQ(fake()->volume(), 0.25f);
     EXPECT_EQ(service->volume(), 0.25);
 }
 
