@@ -8,25 +8,25 @@ using testsupport::capturedLines;
 
 namespace {
 
-// Each row runs a sequence of updates (full screen, playing) from nothing
-// held; per update: the mode, its printed line, activities begun and ended.
+// Each sequence of updates (full screen, playing) starts from nothing held;
+// per update: the mode, its printed line ("" none), activities begun and ended.
 TEST(SleepManager, EachUpdateHoldsOneActivityForItsModeAndSaysSoOnce) {
     using enum SleepMode;
     struct Step {
         bool fullScreen, playing;
         SleepMode mode;
-        const char* line;
+        QString line;
         int begun, ended;
     };
-    const char* system = "SleepManager: Preventing System Sleep";
-    const char* display = "SleepManager: Preventing Display & System Sleep";
+    const QString system = "SleepManager: Preventing System Sleep";
+    const QString display = "SleepManager: Preventing Display & System Sleep";
     const std::vector<std::vector<Step>> sequences = {
-        {{false, false, none, nullptr, 0, 0}},
+        {{false, false, none, "", 0, 0}},
         {{false, true, systemOnly, system, 1, 0},
-         {false, true, systemOnly, nullptr, 0, 0},
-         {false, false, none, nullptr, 0, 1}},
+         {false, true, systemOnly, "", 0, 0},
+         {false, false, none, "", 0, 1}},
         {{true, false, displayAndSystem, display, 1, 0},
-         {true, true, displayAndSystem, nullptr, 0, 0},
+         {true, true, displayAndSystem, "", 0, 0},
          {false, true, systemOnly, system, 1, 1},
          {true, true, displayAndSystem, display, 1, 1}},
     };
@@ -39,11 +39,11 @@ TEST(SleepManager, EachUpdateHoldsOneActivityForItsModeAndSaysSoOnce) {
             return [&] { ++ended; };
         });
         for (const Step& step : sequence) {
-            SCOPED_TRACE(&step - sequence.data());
             begun.clear();
             ended = 0;
-            EXPECT_EQ(capturedLines([&] { manager.update(step.fullScreen, step.playing); }),
-                      step.line ? QStringList{step.line} : QStringList());
+            const QStringList lines =
+                capturedLines([&] { manager.update(step.fullScreen, step.playing); });
+            EXPECT_EQ(lines.join(""), step.line) << &step - sequence.data();
             EXPECT_EQ(manager.currentMode(), step.mode);
             EXPECT_EQ(begun, QList<SleepMode>(step.begun, step.mode));
             EXPECT_EQ(ended, step.ended);

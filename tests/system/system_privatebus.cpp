@@ -5,7 +5,6 @@
 #include <QCoreApplication>
 #include <QDBusPendingCall>
 #include <QFile>
-#include <QProcessEnvironment>
 #include <QTemporaryFile>
 #include <QUuid>
 
@@ -13,13 +12,14 @@ namespace systemtest {
 
 namespace {
 
-QProcess* daemon = nullptr;
+// The first line a started process prints, or "" when it prints none.
+QString firstLine(QProcess& process) {
+    while (!process.canReadLine() && process.waitForReadyRead(10000)) {
+    }
+    return QString::fromUtf8(process.readLine()).trimmed();
+}
 
 } // namespace
-
-PrivateBus::PrivateBus() {
-    address();
-}
 
 PrivateBus::~PrivateBus() {
     for (const QString& name : std::as_const(m_connections))
@@ -28,26 +28,21 @@ PrivateBus::~PrivateBus() {
 
 const QString& PrivateBus::address() {
     static const QString started = [] {
-        daemon = new QProcess;
+        static QProcess* daemon = new QProcess;
         qAddPostRoutine([] {
             daemon->terminate();
             daemon->waitForFinished(3000);
             delete daemon;
         });
         daemon->start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
-        if (!daemon->waitForStarted(5000))
-            return QString();
-        while (!daemon->canReadLine() && daemon->waitForReadyRead(5000)) {
-        }
-        return QString::fromUtf8(daemon->readLine()).trimmed();
+        return firstLine(*daemon);
     }();
     return started;
 }
 
 QDBusConnection PrivateBus::connect(const QString& name) {
-    const QString unique = name + QLatin1Char('-') + QUuid::createUuid().toString(QUuid::Id128);
-    m_connections.append(unique);
-    return QDBusConnection::connectToBus(address(), unique);
+    m_connections.append(name + '-' + QUuid::createUuid().toString(QUuid::Id128));
+    return QDBusConnection::connectToBus(address(), m_connections.last());
 }
 
 FakeInhibitService::FakeInhibitService(const QStringList& services) {
@@ -60,13 +55,10 @@ FakeInhibitService::FakeInhibitService(const QStringList& services) {
     m_process.setProcessEnvironment(environment);
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start("/usr/bin/python3",
-                    QStringList{QStringLiteral(TOLVANE_SOURCE_DIR
-                                               "/tests/support/sleep_fake_inhibit_service.py"),
+                    QStringList{TOLVANE_SOURCE_DIR "/tests/support/sleep_fake_inhibit_service.py",
                                 "--log", m_logPath} +
                         services);
-    while (!m_process.canReadLine() && m_process.waitForReadyRead(10000)) {
-    }
-    m_ready = m_process.readLine().trimmed() == "ready";
+    m_ready = firstLine(m_process) == "ready";
 }
 
 FakeInhibitService::~FakeInhibitService() {
@@ -76,9 +68,7 @@ FakeInhibitService::~FakeInhibitService() {
 }
 
 QStringList FakeInhibitService::log() const {
-    QStringList lines = QString::fromUtf8(testsupport::readFile(m_logPath)).split('\n');
-    lines.removeAll(QString());
-    return lines;
+    return QString::fromUtf8(testsupport::readFile(m_logPath)).split('\n', Qt::SkipEmptyParts);
 }
 
 bool FakeInhibitService::waitForLines(int count) const {
@@ -102,10 +92,6 @@ void SignalRecorder::propertiesChanged(const QString& interface, const QVariantM
                                        const QStringList&) {
     if (interface == QLatin1String("org.mpris.MediaPlayer2.Player"))
         changes.append(changed);
-}
-
-void SignalRecorder::seeked(qlonglong position) {
-    seeks.append(position);
 }
 
 } // namespace systemtest
