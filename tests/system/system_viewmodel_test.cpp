@@ -164,7 +164,8 @@ TEST_F(SystemIntegration, OpeningPlaysALibraryFileOrFolderAndRefusesAnythingElse
                             QUrl::fromLocalFile(QDir::tempPath()), QUrl("https://e.org/f1.wav"),
                             QUrl("not a url at all"), QUrl()}) {
         error.clear();
-        EXPECT_FALSE(service->commands().openUrl(url, &error) || error.isEmpty()) << url.toString().toStdString();
+        EXPECT_FALSE(service->commands().openUrl(url, &error) || error.isEmpty())
+            << url.toString().toStdString();
     }
     EXPECT_TRUE(service->commands().openUrl(file("G/g2.wav"), &error));
     EXPECT_FALSE(vm->selectedFile());
@@ -192,20 +193,35 @@ TEST_F(SystemIntegration, AClientsVolumeReachesThePlayerAndTheService) {
     EXPECT_EQ(service->volume(), 0.25);
 }
 
-TEST_F(SystemIntegration, FullScreenArtworkKeepsTheDisplayAwake) {
+// One activity is held for the mode of each update, and each change is said
+// once: the same mode again begins and prints nothing.
+TEST_F(SystemIntegration, PlayingAndFullScreenArtworkHoldOneActivityForTheirMode) {
     FakeQueuePlayer* player = selectWithPlayer("f1");
+    takeLines();
     using enum SleepMode;
-    for (const auto& [playing, fullScreen, mode] : {std::tuple{false, true, displayAndSystem},
-                                                    {false, false, none},
-                                                    {true, true, displayAndSystem},
-                                                    {true, false, systemOnly}}) {
+    const char* system = "SleepManager: Preventing System Sleep";
+    const char* display = "SleepManager: Preventing Display & System Sleep";
+    for (const auto& [playing, fullScreen, mode, line] :
+         {std::tuple{false, false, none, ""},
+          {true, false, systemOnly, system},
+          {true, false, systemOnly, ""},
+          {false, false, none, ""},
+          {false, true, displayAndSystem, display},
+          {true, true, displayAndSystem, ""},
+          {true, false, systemOnly, system},
+          {true, true, displayAndSystem, display}}) {
         playing ? player->play() : player->pause();
         vm->setIsFullscreenArtwork(fullScreen);
         vm->updateSleepPrevention();
         EXPECT_EQ(SleepManager::shared().currentMode(), mode);
+        EXPECT_EQ(takeLines("^SleepManager").join(""), line);
+        EXPECT_EQ(held, mode != none);
     }
-    EXPECT_EQ(activities, (QList<SleepMode>{displayAndSystem, displayAndSystem, systemOnly}));
-    EXPECT_EQ(held, 1);
+    EXPECT_EQ(activities,
+              (QList<SleepMode>{systemOnly, displayAndSystem, systemOnly, displayAndSystem}));
+    SleepManager::shared().allowSleep();
+    EXPECT_EQ(held, 0);
+    EXPECT_TRUE(takeLines("^SleepManager").isEmpty());
 }
 
 // Unloading or rescanning the folder takes the player away while it plays;
