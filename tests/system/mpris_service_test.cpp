@@ -76,7 +76,7 @@ protected:
                     "org.freedesktop.DBus.Properties");
     }
     // A round trip to the service: the signals it sent before have arrived.
-    void settle() { property("PlaybackStatus"); }
+    QString settle() { return property("PlaybackStatus").toString(); }
     static QVariant track(const QString& path = "/music/Ä B/song.mp3") {
         return QVariant::fromValue(MprisService::trackId(QUrl::fromLocalFile(path)));
     }
@@ -101,39 +101,28 @@ TEST_F(MprisServiceTest, OwnsTheNameOrAnInstanceNameAndGivesItBack) {
     EXPECT_FALSE(offline.publish());
 }
 
-TEST_F(MprisServiceTest, PropertiesShowTheRecord) {
-    EXPECT_TRUE(asMap(property("Metadata")).isEmpty());
+// Clients hear only what changed: the same record again tells nothing, new
+// track information only the metadata.
+TEST_F(MprisServiceTest, PropertiesShowTheRecordAndClientsHearOnlyWhatChanged) {
+    SignalRecorder recorder(client, MprisService::objectPath);
+    EXPECT_EQ(settle(), "Stopped");
     position = 12.25;
     service->setNowPlaying(record(), NowPlayingState::Playing);
+    service->setNowPlaying(record(), NowPlayingState::Playing);
+    EXPECT_EQ(settle(), "Playing");
     QVariantMap metadata = asMap(property("Metadata"));
     EXPECT_EQ(metadata.value("mpris:length").toLongLong(), 60500000);
     // Track ids: valid paths (of any name) outside MPRIS's own that tell files apart.
-    const QVariant id =
-        QVariant::fromValue(metadata.value("mpris:trackid").value<QDBusObjectPath>());
-    EXPECT_TRUE(id == track() && id != track("/music/Ä B/sang.mp3"));
-    EXPECT_FALSE(id.value<QDBusObjectPath>().path().startsWith("/org/mpris"));
+    const auto id = metadata.value("mpris:trackid").value<QDBusObjectPath>();
+    EXPECT_TRUE(QVariant::fromValue(id) == track() && QVariant::fromValue(id) != track("/s.mp3"));
+    EXPECT_FALSE(id.path().startsWith("/org/mpris"));
     EXPECT_EQ(metadata.value("xesam:url").toString(), "file:///music/%C3%84%20B/song.mp3");
-    EXPECT_EQ(property("PlaybackStatus").toString(), "Playing");
     EXPECT_EQ(property("Position").toLongLong(), 12250000);
 
-    NowPlayingInfo info = record();
+    NowPlayingInfo info = record("Tagged");
     info.durationSeconds = 0; // unknown
     info.artworkFile = "/cache/Artwork/-42.data";
-    service->setNowPlaying(info, NowPlayingState::Paused);
-    metadata = asMap(property("Metadata"));
-    EXPECT_EQ(metadata.value("mpris:artUrl").toString(), "file:///cache/Artwork/-42.data");
-    EXPECT_FALSE(metadata.contains("mpris:length"));
-}
-
-TEST_F(MprisServiceTest, ClientsHearOnlyWhatChanged) {
-    SignalRecorder recorder(client, MprisService::objectPath);
-    settle();
-    service->setNowPlaying(record(), NowPlayingState::Paused);
-    // The same record again tells nothing; a new title tells only the metadata.
-    service->setNowPlaying(record(), NowPlayingState::Paused);
-    settle();
-    service->setNowPlaying(record("Tagged"), NowPlayingState::Paused);
-    settle();
+    service->setNowPlaying(info, NowPlayingState::Playing);
     service->setVolume(0.25);
     service->setNowPlaying(std::nullopt, NowPlayingState::Stopped);
     service->notifySeeked(42.5);
@@ -141,7 +130,10 @@ TEST_F(MprisServiceTest, ClientsHearOnlyWhatChanged) {
     ASSERT_EQ(recorder.changes.size(), 4);
     EXPECT_EQ(recorder.changes[0].keys(), (QStringList{"Metadata", "PlaybackStatus"}));
     EXPECT_EQ(recorder.changes[1].keys(), QStringList{"Metadata"});
-    EXPECT_EQ(asMap(recorder.changes[1]["Metadata"]).value("xesam:title").toString(), "Tagged");
+    metadata = asMap(recorder.changes[1]["Metadata"]);
+    EXPECT_EQ(metadata.value("xesam:title").toString(), "Tagged");
+    EXPECT_EQ(metadata.value("mpris:artUrl").toString(), "file:///cache/Artwork/-42.data");
+    EXPECT_FALSE(metadata.contains("mpris:length"));
     EXPECT_EQ(recorder.changes[2], (QVariantMap{{"Volume", 0.25}}));
     EXPECT_EQ(recorder.changes[3].value("PlaybackStatus").toString(), "Stopped");
     EXPECT_EQ(recorder.seeks, QList<qlonglong>{42500000});
@@ -161,32 +153,26 @@ TEST_F(MprisServiceTest, TransportCommandsReachTheirHandlersOrSucceedWithout) {
               (QStringList{"play", "pause", "toggle", "next", "previous", "pause", "pause"}));
 }
 
-TEST_F(MprisServiceTest, SetPositionSeeksTheCurrentTrackOnly) {
+// SetPosition moves within the current track only (not another's, nor out of
+// it); Seek moves relative to the position, past the end to the next track,
+// and its extremes neither overflow nor wrap around.
+TEST_F(MprisServiceTest, SetPositionAndSeekStayWithinTheCurrentTrack) {
     call("SetPosition", {track(), qlonglong(1000000)}); // nothing loaded
+    call("Seek", {qlonglong(5000000)});
     service->setNowPlaying(record(), NowPlayingState::Playing);
-    EXPECT_EQ(call("SetPosition", {track(), qlonglong(42000000)}).type(),
-              QDBusMessage::ReplyMessage);
-    // Another track, a negative position and one past the end are ignored.
-    for (const auto& [id, at] : {std::pair{track("/x.mp3"), qlonglong(1000000)},
+    for (const auto& [id, at] : {std::pair{track(), qlonglong(42000000)},
+                                 {track("/x.mp3"), qlonglong(1000000)},
                                  {track(), qlonglong(-1)},
                                  {track(), qlonglong(61000000)}})
-        call("SetPosition", {id, at});
-    EXPECT_EQ(positions, QList<double>{42.0});
-    positionAccepted = false; // the player is gone
-    EXPECT_EQ(call("SetPosition", {track(), qlonglong(42000000)}).type(),
-              QDBusMessage::ErrorMessage);
-}
-
-// Past the end is the next track; the extremes neither overflow nor wrap around.
-TEST_F(MprisServiceTest, SeekMovesRelativeToThePositionWithinTheTrack) {
-    call("Seek", {qlonglong(5000000)}); // nothing loaded: nothing
-    service->setNowPlaying(record(), NowPlayingState::Playing);
+        EXPECT_EQ(call("SetPosition", {id, at}).type(), QDBusMessage::ReplyMessage);
     position = 10;
     for (const qlonglong offset :
          {qlonglong(5000000), qlonglong(-20000000), qlonglong(60000000), Max::max(), Max::min()})
         call("Seek", {offset});
     EXPECT_EQ(calls, (QStringList{"next", "next"}));
-    EXPECT_EQ(positions, (QList<double>{15.0, 0.0, 0.0}));
+    EXPECT_EQ(positions, (QList<double>{42.0, 15.0, 0.0, 0.0}));
+    positionAccepted = false; // the player is gone
+    EXPECT_EQ(call("SetPosition", {track(), qlonglong(1)}).type(), QDBusMessage::ErrorMessage);
 }
 
 // Writes are clamped (NaN refused); the service reports the model's volume, not the request.
