@@ -18,19 +18,38 @@ const QString playerInterface = "org.mpris.MediaPlayer2.Player";
 using Max = std::numeric_limits<qlonglong>;
 
 QVariantMap asMap(const QVariant& value) {
-    if (value.canConvert<QDBusArgument>())
-        return qdbus_cast<QVariantMap>(value.value<QDBusArgument>());
-    return value.toMap();
+    return qdbus_cast<QVariantMap>(value);
 }
 
-NowPlayingInfo record(const QString& title = "Song") {
-    NowPlayingInfo info;
-    info.url = QUrl::fromLocalFile("/music/Ä B/song.mp3");
-    info.title = title;
-    info.artist = "Unknown Artist";
-    info.durationSeconds = 60.5;
-    return info;
+NowPlayingInfo record(const QString& title = "Song", double duration = 60.5,
+                      const QString& art = "") {
+    return {.url = QUrl::fromLocalFile("/music/Ä B/song.mp3"),
+            .title = title,
+            .artist = "Unknown Artist",
+            .durationSeconds = duration,
+            .artworkFile = art};
 }
+
+// Records the player's PropertiesChanged and Seeked signals.
+class SignalRecorder : public QObject {
+    Q_OBJECT
+public:
+    SignalRecorder(QDBusConnection& bus, const QString& path) {
+        bus.connect({}, path, "org.freedesktop.DBus.Properties", "PropertiesChanged", this,
+                    SLOT(propertiesChanged(QString, QVariantMap, QStringList)));
+        bus.connect({}, path, "org.mpris.MediaPlayer2.Player", "Seeked", this,
+                    SLOT(seeked(qlonglong)));
+    }
+    QList<QVariantMap> changes;
+    QList<qlonglong> seeks;
+public slots:
+    void propertiesChanged(const QString& interface, const QVariantMap& changed,
+                           const QStringList&) {
+        if (interface == QLatin1String("org.mpris.MediaPlayer2.Player"))
+            changes.append(changed);
+    }
+    void seeked(qlonglong position) { seeks.append(position); }
+};
 
 class MprisServiceTest : public ::testing::Test {
 protected:
@@ -119,10 +138,9 @@ TEST_F(MprisServiceTest, PropertiesShowTheRecordAndClientsHearOnlyWhatChanged) {
     EXPECT_EQ(metadata.value("xesam:url").toString(), "file:///music/%C3%84%20B/song.mp3");
     EXPECT_EQ(property("Position").toLongLong(), 12250000);
 
-    NowPlayingInfo info = record("Tagged");
-    info.durationSeconds = 0; // unknown
-    info.artworkFile = "/cache/Artwork/-42.data";
-    service->setNowPlaying(info, NowPlayingState::Playing);
+    // A duration of 0 is unknown.
+    service->setNowPlaying(record("Tagged", 0, "/cache/Artwork/-42.data"),
+                           NowPlayingState::Playing);
     service->setVolume(0.25);
     service->setNowPlaying(std::nullopt, NowPlayingState::Stopped);
     service->notifySeeked(42.5);
@@ -193,3 +211,5 @@ TEST_F(MprisServiceTest, OpenUriPassesTheHandlersRefusalOn) {
 }
 
 } // namespace
+
+#include "mpris_service_test.moc"
