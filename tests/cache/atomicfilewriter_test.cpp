@@ -37,29 +37,18 @@ TEST(AtomicFileWriterTest, ABlockedWriterCoalescesAndReplacesFilesWhole) {
 
     std::mutex mutex;
     QStringList outcomes;
-    std::atomic<int> encodes = 0;
-    for (const QByteArray bytes : {"v1", "v2", "v3", "v4"}) {
-        writer.write(
-            target,
-            [&, bytes](QString*) {
-                ++encodes;
-                return bytes;
-            },
-            [&, bytes](const QString& error) {
-                std::lock_guard lock(mutex);
-                outcomes << QString(bytes) + ':' + error;
-            });
-    }
-    writer.write(
-        kept,
-        [](QString* error) {
-            *error = "no bytes";
-            return QByteArray("partial");
-        },
-        [&](const QString& error) {
+    const auto told = [&](const QString& name) {
+        return [&, name](const QString& error) {
             std::lock_guard lock(mutex);
-            outcomes << "kept:" + error;
-        });
+            outcomes << name + ':' + error;
+        };
+    };
+    std::atomic<int> encodes = 0;
+    for (const QByteArray bytes : {"v1", "v2", "v3", "v4"})
+        writer.write(
+            target, [&, bytes](QString*) { return ++encodes, bytes; }, told(bytes));
+    const auto failing = [](QString* error) { return *error = "no bytes", QByteArray("partial"); };
+    writer.write(kept, failing, told("kept"));
     release.set_value();
     writer.waitForIdle();
 

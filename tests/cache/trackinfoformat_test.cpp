@@ -8,29 +8,21 @@ namespace {
 // Sizes in kilobytes below a megabyte; the index keeps one decimal of the
 // sample rate in kilohertz, the stream's rate none.
 TEST(TrackInfoText, DisplayTexts) {
-    const std::pair<QString, const char*> rows[] = {
-        {formatFileSize(0), "0 KB"},
-        {formatFileSize(1499), "1 KB"},
-        {formatFileSize(999'999), "1000 KB"},
-        {formatFileSize(1'000'000), "1.0 MB"},
-        {formatFileSize(1'049'999), "1.0 MB"},
-        {formatFileSize(5'360'000), "5.4 MB"},
-        {formatFileSize(1'234'000'000), "1234.0 MB"},
-        {formatFallbackFileSize(4'600'000), "5 MB"},
-        {formatFallbackFileSize(999'999), "1 MB"},
-        {formatIndexSampleRate(8000), "8.0 kHz"},
-        {formatIndexSampleRate(1000), "1.0 kHz"},
-        {formatIndexSampleRate(999), "999 Hz"},
-        {formatStreamSampleRate(96000), "96 kHz"},
-        {formatStreamSampleRate(1000), "1 kHz"},
-        {formatStreamSampleRate(800), "800 Hz"},
-        {formatFileType("/m/a.b/Song.Mp3"), "MP3"},
-        {formatFileType("/m/a.b/Song"), ""},
-        {formatFileType("/m/a/.hidden"), ""},
-        {joinArtists({"Solo"}), "Solo"},
-    };
-    for (const auto& [text, expected] : rows)
-        EXPECT_EQ(text, expected);
+    EXPECT_EQ(QStringList({formatFileSize(0), formatFileSize(1499), formatFileSize(999'999),
+                           formatFileSize(1'000'000), formatFileSize(1'049'999),
+                           formatFileSize(5'360'000), formatFileSize(1'234'000'000),
+                           formatFallbackFileSize(4'600'000), formatFallbackFileSize(999'999)})
+                  .join('|'),
+              "0 KB|1 KB|1000 KB|1.0 MB|1.0 MB|5.4 MB|1234.0 MB|5 MB|1 MB");
+    EXPECT_EQ(QStringList({formatIndexSampleRate(8000), formatIndexSampleRate(1000),
+                           formatIndexSampleRate(999), formatStreamSampleRate(96000),
+                           formatStreamSampleRate(1000), formatStreamSampleRate(800)})
+                  .join('|'),
+              "8.0 kHz|1.0 kHz|999 Hz|96 kHz|1 kHz|800 Hz");
+    EXPECT_EQ(QStringList({formatFileType("/m/a.b/Song.Mp3"), formatFileType("/m/a.b/Song"),
+                           formatFileType("/m/a/.hidden"), joinArtists({"Solo"})})
+                  .join('|'),
+              "MP3|||Solo");
 }
 
 } // namespace
