@@ -78,6 +78,17 @@ INSTANTIATE_TEST_SUITE_P(
                       FormatRow{"e.aac", 44100, 16, true, "Song|Ann|-|AAC|-|44 kHz"}),
     [](const auto& info) { return QString(info.param.name).replace('.', '_').toStdString(); });
 
+// The close events of a file seen since the watch began.
+uint32_t closes(int watch) {
+    uint32_t seen = 0;
+    alignas(inotify_event) char buffer[4096];
+    for (ssize_t got, at; (got = read(watch, buffer, sizeof buffer)) > 0;)
+        for (at = 0; at < got; at += sizeof(inotify_event) + ((inotify_event*)(buffer + at))->len)
+            seen |= reinterpret_cast<const inotify_event*>(buffer + at)->mask;
+    close(watch);
+    return seen;
+}
+
 // Pictures come in stored order; the readers open files read-only, since
 // closing a file opened for writing signals a change to sync tools and
 // indexers (inotify's IN_CLOSE_WRITE) although nothing was written.
@@ -87,26 +98,17 @@ TEST_F(FileInfoEdges, EmbeddedPicturesAndReadOnlyOpens) {
     fixture.coverPath = path("cover.png");
     fixture.tags = {{"title", "Song"}};
     for (const QString name : {"p.mp3", "p.m4a", "p.flac"}) {
+        SCOPED_TRACE(name.toStdString());
         ASSERT_TRUE(makeAudioFile(path(name), fixture));
         const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-        ASSERT_GE(inotify_add_watch(watch, QFile::encodeName(path(name)).constData(),
-                                    IN_CLOSE_WRITE | IN_CLOSE_NOWRITE),
-                  0);
+        inotify_add_watch(watch, QFile::encodeName(path(name)).constData(), IN_CLOSE);
         EXPECT_EQ(full(name).info.title, "Song");
         const auto container = readContainerInfo(path(name));
-        ASSERT_TRUE(container && container->artwork.size() == 1) << name.toStdString();
+        ASSERT_TRUE(container && container->artwork.size() == 1);
         const QImage image = QImage::fromData(container->artwork.first());
-        EXPECT_EQ(image.size(), QSize(12, 9)) << name.toStdString();
-        EXPECT_EQ(image.pixelColor(3, 3), QColor(Qt::blue)) << name.toStdString();
-        uint32_t seen = 0;
-        alignas(inotify_event) char buffer[4096];
-        for (ssize_t got; (got = read(watch, buffer, sizeof buffer)) > 0;)
-            for (ssize_t at = 0; at < got;
-                 at +=
-                 sizeof(inotify_event) + reinterpret_cast<const inotify_event*>(buffer + at)->len)
-                seen |= reinterpret_cast<const inotify_event*>(buffer + at)->mask;
-        close(watch);
-        EXPECT_TRUE((seen & IN_CLOSE_NOWRITE) && !(seen & IN_CLOSE_WRITE)) << name.toStdString();
+        EXPECT_EQ(image.size(), QSize(12, 9));
+        EXPECT_EQ(image.pixelColor(3, 3), QColor(Qt::blue));
+        EXPECT_EQ(closes(watch), uint32_t(IN_CLOSE_NOWRITE));
     }
 }
 
