@@ -1,5 +1,4 @@
 #include "app/medialibraryviewmodel.h"
-#include "cache/atomicfilewriter.h"
 #include "cache/cachekey.h"
 #include "cache/mediacachemanager.h"
 #include "cache/metadatacachemanager.h"
@@ -20,6 +19,10 @@ using namespace testsupport;
 
 namespace {
 
+QColor colour(const QImage& image) {
+    return image.isNull() ? QColor() : image.pixelColor(1, 1);
+}
+
 class TrackInfo : public ::testing::Test {
 protected:
     void SetUp() override { vm = std::make_unique<MediaLibraryViewModel>(); }
@@ -39,19 +42,13 @@ protected:
         vm->setCurrentTitle(item.name());
         vm->setCurrentArtist(QStringLiteral("Unknown Artist"));
     }
-    static QString recordFile(const MediaItem& item) {
-        return MediaCacheManager::shared().subdirectory("Metadata") + '/' + cacheKey(item.url()) +
-               ".json";
-    }
-    // Every started task has handed its result over and written its files.
-    static void settle() {
-        QThreadPool::globalInstance()->waitForDone();
-        QCoreApplication::processEvents();
-        waitForArtworkFiles();
-    }
     bool loadAndWait(const MediaItem& item) {
         vm->loadTrackInfo(item);
         return waitUntil([&] { return !vm->isLoading(); });
+    }
+    static QString recordFile(const MediaItem& item) {
+        return MediaCacheManager::shared().subdirectory("Metadata") + '/' + cacheKey(item.url()) +
+               ".json";
     }
     CachedMetadata published() const {
         return {vm->currentTitle(),    vm->currentArtist(),   vm->currentYear(),
@@ -60,20 +57,22 @@ protected:
     }
     // title|artist|year|type|bit depth|sample rate|size, "-" for an absent value.
     QString shown() const {
-        const CachedMetadata m = published();
         QStringList texts;
-        for (const auto& text : {m.title, m.artist, m.year, m.fileType, m.bitDepth, m.sampleRate})
+        for (const auto& text :
+             {vm->currentTitle(), vm->currentArtist(), vm->currentYear(), vm->currentFileType(),
+              vm->currentBitDepth(), vm->currentSampleRate()})
             texts << text.value_or("-");
-        return texts.join('|') + (m.filesize ? "|size" : "|-");
+        return texts.join('|') + (vm->currentFilesize() ? "|size" : "|-");
     }
-    static std::optional<CachedMetadata> remembered(const MediaItem& item) {
-        return MetadataCacheManager::shared().record(item.id());
+    static bool remembered(const MediaItem& item) {
+        return MetadataCacheManager::shared().record(item.id()) || QFile::exists(recordFile(item));
     }
 
     QTemporaryDir dir;
     std::unique_ptr<MediaLibraryViewModel> vm;
 };
 
+// Read, shown and remembered in the shared cache file and the track's own.
 TEST_F(TrackInfo, ReadsPublishesAndRemembersTheFile) {
     AudioFixture fixture;
     fixture.bits = 24;
@@ -85,7 +84,7 @@ TEST_F(TrackInfo, ReadsPublishesAndRemembersTheFile) {
     ASSERT_TRUE(loadAndWait(item));
     EXPECT_EQ(loading.count(), 2) << "set, then cleared";
     EXPECT_EQ(shown(), "Song|Ann|2001|FLAC|24bit|96.0 kHz|size");
-    EXPECT_EQ(remembered(item), published());
+    EXPECT_EQ(MetadataCacheManager::shared().record(item.id()), published());
     waitForArtworkFiles();
     const QJsonObject saved =
         QJsonDocument::fromJson(readFile(MetadataCacheManager::shared().fileURL())).object();
@@ -96,7 +95,8 @@ TEST_F(TrackInfo, ReadsPublishesAndRemembersTheFile) {
 
 // An unknown file clears the technical line but keeps the names; what is
 // found (here the file name and "Unknown Artist") is remembered and shown in
-// the very turn of the next load, before the file is read again.
+// the very turn of the next load, before the file is read again. An
+// unreadable file only ends the loading.
 TEST_F(TrackInfo, AnUnknownFileIsRememberedAndShownAtOnceNextTime) {
     const MediaItem item = makeTrack("C/03.wav");
     for (const char* expected :
@@ -111,70 +111,58 @@ TEST_F(TrackInfo, AnUnknownFileIsRememberedAndShownAtOnceNextTime) {
         EXPECT_EQ(shown(), expected);
         ASSERT_TRUE(waitUntil([&] { return !vm->isLoading(); }));
     }
+    writeFile(path("E/broken.m4a"), "not a container");
+    const MediaItem broken = MediaItem::audioFile(path("E/broken.m4a"));
+    select(broken);
+    ASSERT_TRUE(loadAndWait(broken));
+    EXPECT_FALSE(remembered(broken));
 }
 
-// Rapid clicks: the read of a file the user has already left is skipped
-// when its turn comes, so it neither shows nor keeps anything. The pool is
-// held busy so that its turn comes after the second click.
-TEST_F(TrackInfo, AReadForAFileNoLongerSelectedIsSkipped) {
+// A read for a file the user has already left (rapid clicks; the pool is held
+// busy until the second) or one that is still downloading is skipped when its
+// turn comes: it neither shows nor keeps anything.
+TEST_F(TrackInfo, AReadForAFileNoLongerSelectedOrDownloadingIsSkipped) {
     AudioFixture fixture;
     fixture.tags = {{"title", "Old"}, {"artist", "Old artist"}, {"date", "1960"}};
     ASSERT_TRUE(makeImageFile(path("cover.png")));
     fixture.coverPath = path("cover.png");
     const MediaItem first = makeTrack("D/old.mp3", fixture);
-    const MediaItem second = MediaItem::audioFile(path("D/new.mp3"));
+    const MediaItem downloading = makeTrack("F/01.mp3");
     std::promise<void> release;
     std::shared_future<void> gate = release.get_future().share();
     for (int i = 0; i < QThreadPool::globalInstance()->maxThreadCount(); ++i)
         QThreadPool::globalInstance()->start([gate] { gate.wait(); });
     select(first);
     vm->loadTrackInfo(first);
-    select(second);
-    release.set_value();
-    settle();
-
-    EXPECT_EQ(vm->currentTitle(), "new.mp3");
-    EXPECT_EQ(vm->currentYear(), std::nullopt);
-    EXPECT_TRUE(vm->currentArtwork().isNull());
-    EXPECT_FALSE(remembered(first));
-    EXPECT_FALSE(QFile::exists(recordFile(first)));
-    EXPECT_TRUE(memoryCachedArtwork(MediaCacheManager::shared(), first.url()).isNull());
-}
-
-// An unreadable file only ends the loading; while a file downloads, nothing
-// happens until it is asked again.
-TEST_F(TrackInfo, UnreadableOrDownloadingFilesAreNotRemembered) {
-    writeFile(path("E/broken.m4a"), "not a container");
-    const MediaItem broken = MediaItem::audioFile(path("E/broken.m4a"));
-    select(broken);
-    ASSERT_TRUE(loadAndWait(broken));
-    const MediaItem downloading = makeTrack("F/01.mp3");
     select(downloading);
     vm->setCurrentYear(QStringLiteral("1999"));
     vm->setIsDownloading(true);
     vm->loadTrackInfo(downloading);
-    settle();
+    release.set_value();
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::processEvents();
+    waitForArtworkFiles();
+
     EXPECT_TRUE(vm->isLoading());
     EXPECT_EQ(shown(), "01.mp3|Unknown Artist|1999|-|-|-|-");
-    for (const MediaItem& item : {broken, downloading})
-        EXPECT_FALSE(remembered(item) || QFile::exists(recordFile(item)))
-            << item.name().toStdString();
+    EXPECT_TRUE(vm->currentArtwork().isNull());
+    for (const MediaItem& item : {first, downloading})
+        EXPECT_FALSE(remembered(item)) << item.name().toStdString();
+    EXPECT_TRUE(memoryCachedArtwork(MediaCacheManager::shared(), first.url()).isNull());
 }
 
-// ---- Where the artwork comes from: the first of embedded picture, the
-// folder's stored entry (memory, then disk), the image beside the track, the
-// cover the library chose for the folder.
-
-enum class Stored { Nowhere, ForTrack, ForFolder };
+// ---- Where the artwork comes from: the first of embedded picture (stored
+// for the track), the folder's stored entry, the image beside the track
+// (stored for the folder), the cover the library chose for the folder. The
+// library's tests go through the entries and the images beside in detail.
 
 struct ArtworkRow {
     const char* name;
     QColor embedded;  // invalid: none; black: a damaged picture
-    int folderEntry;  // 0 none, 1 in memory, 2 on disk only
+    bool folderEntry; // green
     bool beside;      // blue cover.png
     bool folderCover; // yellow, named by the library tree
-    QColor shown;     // invalid: none
-    Stored stored;
+    QColor shown, storedForTrack, storedForFolder;
 };
 
 class TrackArtwork : public TrackInfo, public ::testing::WithParamInterface<ArtworkRow> {};
@@ -190,19 +178,11 @@ TEST_P(TrackArtwork, FirstFoundWins) {
     const QUrl folder = folderUrlOf(item.url());
     if (row.embedded == Qt::black) { // garble the picture's header
         QByteArray bytes = readFile(item.path());
-        const qsizetype png = bytes.indexOf("\x89PNG");
-        ASSERT_GT(png, 0);
-        bytes.replace(png, 24, QByteArray(24, 'x'));
-        writeFile(item.path(), bytes);
+        ASSERT_GT(bytes.indexOf("\x89PNG"), 0);
+        writeFile(item.path(), bytes.replace(bytes.indexOf("\x89PNG"), 24, QByteArray(24, 'x')));
     }
-    if (row.folderEntry) {
-        QImage green(4, 4, QImage::Format_RGB32);
-        green.fill(Qt::green);
-        cacheArtwork(green, folder);
-        waitForArtworkFiles();
-        if (row.folderEntry == 2)
-            MediaCacheManager::shared().artworkMemoryCache().clear();
-    }
+    if (row.folderEntry)
+        cacheArtwork(filledImage(Qt::green), folder);
     if (row.beside)
         ASSERT_TRUE(makeImageFile(path("T/cover.png"), {4, 4}, Qt::blue));
     if (row.folderCover) {
@@ -215,29 +195,21 @@ TEST_P(TrackArtwork, FirstFoundWins) {
     vm->setCurrentArtwork(QImage(4, 4, QImage::Format_RGB32)); // the previous track's
     ASSERT_TRUE(loadAndWait(item));
 
-    const auto color = [](const QImage& image) {
-        return image.isNull() ? QColor() : image.pixelColor(1, 1);
-    };
     MediaCacheManager& cache = MediaCacheManager::shared();
-    EXPECT_EQ(color(vm->currentArtwork()), row.shown);
-    EXPECT_EQ(color(memoryCachedArtwork(cache, item.url())),
-              row.stored == Stored::ForTrack ? row.shown : QColor());
-    EXPECT_EQ(color(memoryCachedArtwork(cache, folder)), row.folderEntry ? QColor(Qt::green)
-                                                         : row.stored == Stored::ForFolder
-                                                             ? row.shown
-                                                             : QColor());
+    EXPECT_EQ(colour(vm->currentArtwork()), row.shown);
+    EXPECT_EQ(colour(memoryCachedArtwork(cache, item.url())), row.storedForTrack);
+    EXPECT_EQ(colour(memoryCachedArtwork(cache, folder)), row.storedForFolder);
 }
 
+const QColor none;
 INSTANTIATE_TEST_SUITE_P(
     Chain, TrackArtwork,
     ::testing::Values(
-        ArtworkRow{"embedded", Qt::red, 1, true, true, Qt::red, Stored::ForTrack},
-        ArtworkRow{"folder_entry", {}, 1, true, true, Qt::green, Stored::Nowhere},
-        ArtworkRow{"folder_entry_on_disk", {}, 2, true, false, Qt::green, Stored::Nowhere},
-        ArtworkRow{"beside", {}, 0, true, true, Qt::blue, Stored::ForFolder},
-        ArtworkRow{"damaged_embedded", Qt::black, 0, true, false, Qt::blue, Stored::ForFolder},
-        ArtworkRow{"folder_cover", {}, 0, false, true, Qt::yellow, Stored::Nowhere},
-        ArtworkRow{"none", {}, 0, false, false, {}, Stored::Nowhere}),
+        ArtworkRow{"embedded", Qt::red, true, true, true, Qt::red, Qt::red, Qt::green},
+        ArtworkRow{"folder_entry", {}, true, true, true, Qt::green, none, Qt::green},
+        ArtworkRow{"damaged_embedded", Qt::black, false, true, false, Qt::blue, none, Qt::blue},
+        ArtworkRow{"folder_cover", {}, false, false, true, Qt::yellow, none, none},
+        ArtworkRow{"none", {}, false, false, false, none, none, none}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
