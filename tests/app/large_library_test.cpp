@@ -1,9 +1,7 @@
-// The real program on the benchmarks' library of 100,000 audio files in
-// 10,000 folders, under an X server and on a message bus of its own. Once the
-// library is cached, a start shows the window and answers over D-Bus within a
-// generous bound: this checks that it works at all (a machine busy with other
-// builds makes even a start without a library take seconds); bench_sidebar
-// measures the target (window_ready_ms).
+// The real program on the benchmarks' library of 100,000 audio files in 10,000
+// folders, under an X server and a message bus of its own: once the library is
+// cached, a start shows the window and answers over D-Bus within a generous
+// bound (bench_sidebar measures the target, window_ready_ms).
 #include "../../bench/benchlibrary.h"
 #include "support/testsupport.h"
 
@@ -94,15 +92,13 @@ TEST(LargeLibrary, CachedLibraryShowsTheWindowAndAnswers) {
         boundMs))
         << output.constData();
     QDBusMessage identity;
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            identity = callPlayer("Get", {"org.mpris.MediaPlayer2", "Identity"});
-            return identity.type() == QDBusMessage::ReplyMessage;
-        },
-        boundMs - int(sinceStart.elapsed())))
+    const auto answered = [&] {
+        identity = callPlayer("Get", {"org.mpris.MediaPlayer2", "Identity"});
+        return identity.arguments().value(0).value<QDBusVariant>().variant() == "Tolvane";
+    };
+    ASSERT_TRUE(waitUntil(answered, boundMs - int(sinceStart.elapsed())))
         << identity.errorMessage().toStdString();
     EXPECT_LT(sinceStart.elapsed(), boundMs);
-    EXPECT_EQ(identity.arguments().value(0).value<QDBusVariant>().variant().toString(), "Tolvane");
     EXPECT_TRUE(quit()) << output.constData();
 }
 
