@@ -47,16 +47,13 @@ TEST(LargeLibrary, CachedLibraryShowsTheWindowAndAnswers) {
     QFile::setPermissions(home.filePath("run"),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const auto& [name, value] : {std::pair<QString, QString>{"HOME", home.path()},
-                                      {"XDG_DATA_HOME", home.filePath("data")},
-                                      {"XDG_CONFIG_HOME", home.filePath("config")},
-                                      {"XDG_RUNTIME_DIR", home.filePath("run")},
-                                      {"DISPLAY", ':' + display},
-                                      {"DBUS_SESSION_BUS_ADDRESS", busAddress},
-                                      {"QT_QPA_PLATFORM", "xcb"},
-                                      {"TOLVANE_AUDIO_OUTPUT", "null"},
-                                      {"TOLVANE_REPORT_FIRST_FRAME", "1"}})
-        environment.insert(name, value);
+    for (const QString& setting :
+         {"HOME=" + home.path(), "XDG_DATA_HOME=" + home.filePath("data"),
+          "XDG_CONFIG_HOME=" + home.filePath("config"), "XDG_RUNTIME_DIR=" + home.filePath("run"),
+          "DISPLAY=:" + display, "DBUS_SESSION_BUS_ADDRESS=" + busAddress,
+          QString("QT_QPA_PLATFORM=xcb"), QString("TOLVANE_AUDIO_OUTPUT=null"),
+          QString("TOLVANE_REPORT_FIRST_FRAME=1")})
+        environment.insert(setting.section('=', 0, 0), setting.section('=', 1));
     program.setProcessEnvironment(environment);
     QByteArray output;
     const auto callPlayer = [&](const QString& method, const QVariantList& arguments = {}) {
@@ -75,13 +72,9 @@ TEST(LargeLibrary, CachedLibraryShowsTheWindowAndAnswers) {
 
     // The first start opens the folder, scans it and caches its tree.
     program.start(TOLVANE_BINARY_DIR "/tolvane", {libraryRoot()});
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            return QDirIterator(home.filePath("data/OrrisMediaPlayer/LibraryStructure"),
-                                {"*_library.json"}, QDir::Files)
-                .hasNext();
-        },
-        90000));
+    const QString trees = home.filePath("data/OrrisMediaPlayer/LibraryStructure");
+    const auto cached = [&] { return QDirIterator(trees, {"*_library.json"}).hasNext(); };
+    ASSERT_TRUE(waitUntil(cached, 90000));
     ASSERT_TRUE(quit()) << program.readAll().constData();
 
     QElapsedTimer sinceStart;
