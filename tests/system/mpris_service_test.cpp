@@ -150,8 +150,19 @@ TEST_F(MprisServiceTest, PropertiesShowTheRecordAndClientsHearOnlyWhatChanged) {
     EXPECT_EQ(recorder.seeks, QList<qlonglong>{42500000});
 }
 
-// Stop and a rate of zero pause; without handlers every command still succeeds.
-TEST_F(MprisServiceTest, TransportCommandsReachTheirHandlersOrSucceedWithout) {
+// Transport commands (Stop and a rate of zero pause), volume writes (clamped,
+// NaN refused; the model's volume is reported, not the request) and OpenUri's
+// refusal reach the handlers; without handlers every command still succeeds.
+TEST_F(MprisServiceTest, CommandsReachTheirHandlersOrSucceedWithout) {
+    service->setVolume(0.5);
+    for (const double volume : {0.75, 1.5, -0.5, std::numeric_limits<double>::quiet_NaN()})
+        setProperty("Volume", volume);
+    EXPECT_EQ(volumes, (QList<double>{0.75, 1.0, 0.0}));
+    EXPECT_EQ(property("Volume").toDouble(), 0.5);
+    const QDBusMessage refused = call("OpenUri", {"file:///m/other.mp3"});
+    EXPECT_EQ(refused.errorName(), "org.freedesktop.DBus.Error.InvalidArgs");
+    EXPECT_EQ(refused.errorMessage(), "Not in the library");
+    EXPECT_EQ(call("OpenUri", {"file:///m/known.mp3"}).type(), QDBusMessage::ReplyMessage);
     for (int round = 0; round < 2; ++round) {
         for (const char* method : {"Play", "Pause", "PlayPause", "Next", "Previous", "Stop"})
             EXPECT_EQ(call(method).type(), QDBusMessage::ReplyMessage) << method;
@@ -160,8 +171,8 @@ TEST_F(MprisServiceTest, TransportCommandsReachTheirHandlersOrSucceedWithout) {
         service->setNowPlaying(record(), NowPlayingState::Paused);
     }
     EXPECT_EQ(call("Seek", {qlonglong(1)}).type(), QDBusMessage::ReplyMessage);
-    EXPECT_EQ(calls,
-              (QStringList{"play", "pause", "toggle", "next", "previous", "pause", "pause"}));
+    EXPECT_EQ(calls, (QStringList{"other.mp3", "known.mp3", "play", "pause", "toggle", "next",
+                                  "previous", "pause", "pause"}));
 }
 
 // SetPosition moves within the current track only (not another's, nor out of
@@ -184,23 +195,6 @@ TEST_F(MprisServiceTest, SetPositionAndSeekStayWithinTheCurrentTrack) {
     EXPECT_EQ(positions, (QList<double>{42.0, 15.0, 0.0, 0.0}));
     positionAccepted = false; // the player is gone
     EXPECT_EQ(call("SetPosition", {track(), qlonglong(1)}).type(), QDBusMessage::ErrorMessage);
-}
-
-// Writes are clamped (NaN refused); the service reports the model's volume, not the request.
-TEST_F(MprisServiceTest, VolumeReadsTheModelAndWritesAreClamped) {
-    service->setVolume(0.5);
-    EXPECT_EQ(setProperty("Volume", 0.75).type(), QDBusMessage::ReplyMessage);
-    for (const double volume : {1.5, -0.5, std::numeric_limits<double>::quiet_NaN()})
-        setProperty("Volume", volume);
-    EXPECT_EQ(volumes, (QList<double>{0.75, 1.0, 0.0}));
-    EXPECT_EQ(property("Volume").toDouble(), 0.5);
-}
-
-TEST_F(MprisServiceTest, OpenUriPassesTheHandlersRefusalOn) {
-    EXPECT_EQ(call("OpenUri", {"file:///m/known.mp3"}).type(), QDBusMessage::ReplyMessage);
-    const QDBusMessage refused = call("OpenUri", {"file:///m/other.mp3"});
-    EXPECT_EQ(refused.errorName(), "org.freedesktop.DBus.Error.InvalidArgs");
-    EXPECT_EQ(refused.errorMessage(), "Not in the library");
 }
 
 } // namespace
