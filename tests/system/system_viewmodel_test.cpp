@@ -47,15 +47,15 @@ public:
     QString artFile() const {
         return QUrl(service->metadata().value("mpris:artUrl").toString()).toLocalFile();
     }
-    static QImage image(QColor colour) { return filledImage(colour, {30, 20}); }
 
     MprisService* service = nullptr;
     QList<SleepMode> activities;
     int held = 0;
 };
 
-// The record after each step: status|title|artist|elapsed|rate|duration, or the status alone.
-TEST_F(SystemIntegration, TheRecordFollowsTheViewModel) {
+// The record after each step: status|title|artist|elapsed|rate|duration, or
+// the status alone; then the artwork.
+TEST_F(SystemIntegration, TheRecordAndItsArtworkFollowTheViewModel) {
     const auto shown = [&] {
         const std::optional<NowPlayingInfo>& record = service->nowPlaying();
         EXPECT_EQ(record.has_value(), !service->metadata().isEmpty());
@@ -90,32 +90,28 @@ TEST_F(SystemIntegration, TheRecordFollowsTheViewModel) {
     vm->setCurrentTitle(std::nullopt); // cleared by a new load
     vm->setCurrentArtist(std::nullopt);
     EXPECT_EQ(shown(), "Playing|f2.wav|Unknown Artist|1.5|1|61.5");
-    vm->setSelectedFile(std::nullopt);
-    EXPECT_EQ(shown(), "Stopped");
-}
 
-// Published as a cache file once written; the same pixels find the same file
-// without writing it again; the artwork store's own file is used as it is.
-TEST_F(SystemIntegration, ArtworkIsPublishedAsACacheFileWrittenOnce) {
-    selectWithPlayer("g2");
-    vm->setCurrentArtwork(image(Qt::red));
+    // The artwork is published as a cache file once written; the same pixels
+    // find the same file without writing it again; the artwork store's own
+    // file is used as it is.
+    vm->setCurrentArtwork(filledImage(Qt::red, {30, 20}));
     ASSERT_TRUE(waitUntil([&] { return !artFile().isEmpty(); }));
     const QString file = artFile();
     EXPECT_TRUE(file.startsWith(MediaCacheManager::shared().subdirectory("Artwork") + '/'));
     EXPECT_EQ(decodeImageFile(file).pixelColor(3, 3), QColor(Qt::red));
     const QDateTime firstWrite = QFileInfo(file).lastModified();
-    vm->setCurrentArtwork(image(Qt::red));
-    EXPECT_EQ(artFile(), file);
+    vm->setCurrentArtwork(filledImage(Qt::red, {30, 20}));
     AtomicFileWriter::shared().waitForIdle();
-    EXPECT_EQ(QFileInfo(file).lastModified(), firstWrite);
-    vm->setCurrentArtwork(QImage());
-    EXPECT_TRUE(artFile().isEmpty());
-
-    const QUrl folder = folderUrlOf(library->file("g2").url());
-    cacheArtwork(image(Qt::blue), folder);
+    EXPECT_TRUE(artFile() == file && QFileInfo(file).lastModified() == firstWrite);
+    const QUrl folder = folderUrlOf(library->file("f2").url());
+    cacheArtwork(filledImage(Qt::blue), folder);
     waitForArtworkFiles();
     vm->setCurrentArtwork(cachedArtwork(folder));
     EXPECT_EQ(artFile(), artworkCacheFilePath(MediaCacheManager::shared(), folder));
+    vm->setCurrentArtwork(QImage());
+    EXPECT_TRUE(artFile().isEmpty());
+    vm->setSelectedFile(std::nullopt);
+    EXPECT_EQ(shown(), "Stopped");
 }
 
 // Commands act once the answer has gone (the volume reaches the player and
@@ -141,11 +137,10 @@ TEST_F(SystemIntegration, CommandsActOnThePlayerAfterTheAnswer) {
     EXPECT_EQ(service->volume(), 0.25);
     QSignalSpy seeked(service, &MprisService::seeked);
     player->completeSeek(true);
-    EXPECT_EQ(seeked.value(0).value(0).toDouble(), 42.0);
     vm->progress()->setIsSeeking(true);
     vm->setPlayer(nullptr);
     vm->progress()->setIsSeeking(false);
-    EXPECT_EQ(seeked.count(), 1);
+    EXPECT_EQ(seeked, QList<QVariantList>{{42.0}});
     vm.reset();
     QString error;
     EXPECT_FALSE(commands.changePlaybackPosition(3.0) ||
@@ -154,8 +149,8 @@ TEST_F(SystemIntegration, CommandsActOnThePlayerAfterTheAnswer) {
     settle();
 }
 
-// A file plays as a click would, once the answer has gone; a folder (a
-// trailing separator names the same) as a double click would.
+// A folder (a trailing separator names the same) plays as a double click
+// would, once the answer has gone; files too (the playerctl scenario).
 TEST_F(SystemIntegration, OpeningPlaysALibraryFileOrFolderAndRefusesAnythingElse) {
     writeFile(library->path("F/notes.txt"), "text");
     QDir().mkpath(library->path("Empty"));
@@ -171,14 +166,10 @@ TEST_F(SystemIntegration, OpeningPlaysALibraryFileOrFolderAndRefusesAnythingElse
         EXPECT_FALSE(service->commands().openUrl(url, &error) || error.isEmpty())
             << url.toString().toStdString();
     }
-    EXPECT_TRUE(service->commands().openUrl(file("G/g2.wav"), &error));
+    EXPECT_TRUE(service->commands().openUrl(QUrl(file("H").toString() + '/'), &error));
     EXPECT_FALSE(vm->selectedFile());
     settle();
-    EXPECT_EQ(names(vm->playbackQueue()), QStringList{"g2"});
-    EXPECT_TRUE(waitUntil([&] { return fake() && fake()->rate() > 0; }));
-    EXPECT_TRUE(service->commands().openUrl(QUrl(file("H").toString() + '/'), &error));
-    settle();
-    EXPECT_EQ(names(vm->playbackQueue()), (QStringList{"g2", "h1", "h2"}));
+    EXPECT_EQ(names(vm->playbackQueue()), (QStringList{"h1", "h2"}));
     EXPECT_EQ(vm->selectedFile()->name(), "h1.wav");
     vm->setRootFolder(std::nullopt);
     EXPECT_FALSE(service->commands().openUrl(file("F/f1.wav"), &error));
