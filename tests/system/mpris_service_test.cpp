@@ -78,9 +78,9 @@ protected:
         message.setArguments(arguments);
         return callAndWait(client, message);
     }
-    QVariant property(const QString& name, const QString& interface = playerInterface) {
+    QVariant property(const QString& name) {
         const QDBusMessage reply =
-            call("Get", {interface, name}, "org.freedesktop.DBus.Properties");
+            call("Get", {playerInterface, name}, "org.freedesktop.DBus.Properties");
         return reply.arguments().value(0).value<QDBusVariant>().variant();
     }
     QDBusMessage setProperty(const QString& name, const QVariant& value) {
@@ -103,14 +103,11 @@ protected:
 };
 
 TEST_F(MprisServiceTest, OwnsTheNameOrAnInstanceNameAndGivesItBack) {
-    EXPECT_EQ(property("Identity", "org.mpris.MediaPlayer2").toString(), "Tolvane");
     auto second = std::make_unique<MprisService>(bus.connect("second"));
     ASSERT_TRUE(second->publish());
     EXPECT_TRUE(second->publishedName().startsWith(MprisService::serviceName + ".instance"));
     service.reset();
     EXPECT_FALSE(client.interface()->isServiceRegistered(MprisService::serviceName));
-    MprisService offline(QDBusConnection("never-connected"));
-    EXPECT_FALSE(offline.publish());
 }
 
 // Clients hear only what changed: the same record again tells nothing, new

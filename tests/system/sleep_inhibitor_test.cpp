@@ -23,26 +23,23 @@ struct InhibitCase {
     QString taken, givenBack; // the log lines, sorted, joined by ';'
 };
 
-class SleepInhibitorTest : public ::testing::TestWithParam<InhibitCase> {
-protected:
-    // logind lives on the same private bus here.
-    SleepInhibitor* inhibit(SleepMode mode) {
-        return new SleepInhibitor(mode, "Media Playback", connection, connection);
-    }
-    static QString sorted(QStringList lines) {
-        lines.sort();
-        return lines.join(';');
-    }
+class SleepInhibitorTest : public ::testing::TestWithParam<InhibitCase> {};
 
-    PrivateBus bus;
-    QDBusConnection connection = bus.connect("player");
-};
+QString sorted(QStringList lines) {
+    lines.sort();
+    return lines.join(';');
+}
 
 // Taken and given back once: destruction after the release gives back nothing
 // more, so a new inhibition's lines come next; that one, discarded before the
 // services answer, is given back once they have.
 TEST_P(SleepInhibitorTest, TakesAndGivesBackOnce) {
     const InhibitCase& row = GetParam();
+    PrivateBus bus;
+    QDBusConnection connection = bus.connect("player");
+    const auto inhibit = [&](SleepMode mode) { // logind lives on the same private bus here
+        return new SleepInhibitor(mode, "Media Playback", connection, connection);
+    };
     FakeInhibitService fake(QString(row.services).split(' ', Qt::SkipEmptyParts));
     ASSERT_TRUE(fake.isReady());
     std::unique_ptr<SleepInhibitor> inhibitor(inhibit(row.mode));
