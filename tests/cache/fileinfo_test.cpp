@@ -36,9 +36,8 @@ struct FormatRow {
 class FileInfoEdges : public ::testing::Test {
 protected:
     QString path(const QString& name) const { return dir.path() + '/' + name; }
-    QUrl url(const QString& name) const { return QUrl::fromLocalFile(path(name)); }
     TrackInfoResult full(const QString& name) const {
-        return readTrackInfo({url(name), {}, false, {}, {}});
+        return readTrackInfo({QUrl::fromLocalFile(path(name)), {}, false, {}, {}});
     }
     QTemporaryDir dir;
 };
