@@ -1,6 +1,6 @@
+#include "support/mediafixtures.h"
 #include "ui/artworkdrop.h"
 
-#include <QBuffer>
 #include <QImage>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -32,24 +32,12 @@ TEST(ArtworkDrop, Rules) {
         EXPECT_EQ(result.accepted, c.accepted) << c.what;
         EXPECT_EQ(result.url, c.url) << c.what;
     }
-}
-
-TEST(ArtworkDrop, RawImageBecomesATemporaryJpeg) {
-    QTemporaryDir temp;
-    QImage image(8, 8, QImage::Format_RGB32);
-    image.fill(Qt::red);
-    QByteArray png;
-    QBuffer buffer(&png);
-    ASSERT_TRUE(buffer.open(QIODevice::WriteOnly) && image.save(&buffer, "PNG"));
-    // The image data wins over a web address offered with it.
-    const ArtworkDropResult result =
-        takeArtworkDrop({{QUrl(QStringLiteral("https://example.org/page"))}, png, {}}, temp.path());
-    ASSERT_TRUE(result.accepted && result.url.has_value());
-    const QString path = result.url->toLocalFile();
-    EXPECT_TRUE(path.startsWith(temp.path() + QLatin1Char('/')) && path.endsWith(".jpg"));
-    QImage written;
-    ASSERT_TRUE(written.load(path, "JPEG"));
-    EXPECT_EQ(written.size(), QSize(8, 8));
-    // A second drop gets its own file.
-    EXPECT_NE(takeArtworkDrop({{}, png, {}}, temp.path()).url, result.url);
+    // Image data wins over a web address offered with it: a new JPEG in the
+    // temporary folder for each drop.
+    const QByteArray red = testsupport::pngBytes(Qt::red, {8, 8});
+    const auto first = takeArtworkDrop({{web}, red, {}}, temp.path()).url;
+    ASSERT_TRUE(first && first->toLocalFile().startsWith(temp.path() + '/') &&
+                first->path().endsWith(".jpg"));
+    EXPECT_EQ(QImage(first->toLocalFile(), "JPEG").size(), QSize(8, 8));
+    EXPECT_NE(takeArtworkDrop({{}, red, {}}, temp.path()).url, first);
 }
