@@ -1,6 +1,5 @@
 // Runs the view tests (tst_*.qml) headless under Qt Quick Test against the
-// real QML module; each file gets its own engine with the real artwork
-// provider and `testBench`.
+// real QML module, with the real artwork provider and `testBench`.
 #include "app/medialibraryviewmodel.h"
 #include "cache/atomicfilewriter.h"
 #include "cache/mediacachemanager.h"
@@ -10,9 +9,6 @@
 #include "ui/artworkimageprovider.h"
 
 #include <QCursor>
-#include <QDataStream>
-#include <QDir>
-#include <QFile>
 #include <QGuiApplication>
 #include <QQmlContext>
 #include <QQmlEngine>
@@ -28,26 +24,6 @@
 
 Q_IMPORT_QML_PLUGIN(TolvanePlugin)
 
-namespace {
-
-// 0.1 s of 16-bit mono silence at 8 kHz.
-QByteArray silentWav() {
-    QByteArray bytes;
-    QDataStream out(&bytes, QIODevice::WriteOnly);
-    out.setByteOrder(QDataStream::LittleEndian);
-    out.writeRawData("RIFF", 4);
-    out << quint32(36 + 1600);
-    out.writeRawData("WAVEfmt ", 8);
-    out << quint32(16) << quint16(1) << quint16(1) << quint32(8000) << quint32(16000) << quint16(2)
-        << quint16(16);
-    out.writeRawData("data", 4);
-    out << quint32(1600);
-    return bytes + QByteArray(1600, '\0');
-}
-
-} // namespace
-
-// What the view tests reach as `testBench`.
 class QmlTestBench : public QObject {
     Q_OBJECT
 
@@ -63,35 +39,34 @@ public:
         QQmlEngine::setObjectOwnership(m_viewModel.get(), QQmlEngine::CppOwnership);
         return m_viewModel.get();
     }
-    // A temporary folder holding these relative paths: audio names become
-    // short silent WAV files, image names small coloured pictures, names
-    // ending in '/' empty folders. Returns its path.
-    Q_INVOKABLE QString makeLibrary(const QStringList& relativePaths) {
+    // A temporary folder of these relative paths, opened in the view model:
+    // audio names become short WAV files, image names small pictures, names
+    // ending in '/' empty folders. Returns its URL once the library is there.
+    Q_INVOKABLE QString openLibrary(const QStringList& relativePaths) {
         const QString root = m_libraries.emplace_back(std::make_unique<QTemporaryDir>())->path();
         for (const QString& relative : relativePaths) {
-            const QString path = root + QLatin1Char('/') + relative;
-            if (relative.endsWith(QLatin1Char('/')))
+            const QString path = root + '/' + relative;
+            if (relative.endsWith('/'))
                 QDir().mkpath(path);
             else if (isImageFileName(path))
                 testsupport::makeImageFile(path, {32, 32},
                                            QColor::fromHsv(qHash(relative) % 360, 160, 200));
-            else
-                testsupport::writeFile(path, isAudioFileName(path) ? silentWav() : "x");
+            else if (isAudioFileName(path))
+                testsupport::writeWav(path, 800, 8000);
         }
-        return root;
+        m_viewModel->openFolder(QUrl::fromLocalFile(root));
+        return testsupport::waitUntil([&] { return m_viewModel->rootFolder().has_value(); })
+                   ? QUrl::fromLocalFile(root).toString()
+                   : QString();
     }
-    Q_INVOKABLE QUrl fileUrl(const QString& path) const { return QUrl::fromLocalFile(path); }
     // The library item with this id, or null.
     Q_INVOKABLE QVariant item(const QString& id) const {
-        const auto found = m_viewModel ? m_viewModel->findItem(id) : std::nullopt;
+        const auto found = m_viewModel->findItem(id);
         return found ? QVariant::fromValue(*found) : QVariant();
     }
     Q_INVOKABLE QVariant setting(const QString& key) const { return QSettings().value(key); }
     // Activates the window and types the key into it, as a user would.
-    Q_INVOKABLE bool sendKey(QObject* object, int key, int modifiers = 0) {
-        auto* window = qobject_cast<QWindow*>(object);
-        if (!window)
-            return false;
+    Q_INVOKABLE bool sendKey(QWindow* window, int key, int modifiers = 0) {
         window->requestActivate();
         if (!QTest::qWaitForWindowActive(window))
             return false;
