@@ -8,7 +8,6 @@
 #include "support/testsupport.h"
 #include "ui/artworkimageprovider.h"
 
-#include <QCursor>
 #include <QGuiApplication>
 #include <QQmlContext>
 #include <QQmlEngine>
@@ -20,7 +19,6 @@
 #include <QtQml/QQmlExtensionPlugin>
 #include <QtQuickTest/quicktest.h>
 #include <memory>
-#include <vector>
 
 Q_IMPORT_QML_PLUGIN(TolvanePlugin)
 
@@ -43,7 +41,7 @@ public:
     // audio names become short WAV files, image names small pictures, names
     // ending in '/' empty folders. Returns its URL once the library is there.
     Q_INVOKABLE QString openLibrary(const QStringList& relativePaths) {
-        const QString root = m_libraries.emplace_back(std::make_unique<QTemporaryDir>())->path();
+        const QString root = m_libraries.filePath(QString::number(++m_count));
         for (const QString& relative : relativePaths) {
             const QString path = root + '/' + relative;
             if (relative.endsWith('/'))
@@ -90,7 +88,8 @@ public slots:
 
 private:
     std::unique_ptr<MediaLibraryViewModel> m_viewModel;
-    std::vector<std::unique_ptr<QTemporaryDir>> m_libraries;
+    QTemporaryDir m_libraries;
+    int m_count = 0;
 };
 
 int main(int argc, char** argv) {
