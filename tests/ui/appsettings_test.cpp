@@ -1,14 +1,10 @@
-// The stored view settings, the help text and the hidden pointer.
+// The stored view settings and the help text.
 #include "ui/appsettings.h"
-#include "ui/cursorhider.h"
 #include "ui/helpdocument.h"
 
-#include <QCursor>
-#include <QGuiApplication>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-#include <memory>
 
 TEST(AppSettings, LaunchTurnsPixelationOffAndSidebarWidthStaysInItsLimits) {
     QSettings().clear();
@@ -24,21 +20,6 @@ TEST(AppSettings, LaunchTurnsPixelationOffAndSidebarWidthStaysInItsLimits) {
         stored.isValid() ? QSettings().setValue(key, stored) : QSettings().remove(key);
         EXPECT_EQ(AppSettings().sidebarWidth(), expected) << stored.toString().toStdString();
     }
-}
-
-TEST(CursorHider, HidesAndShowsInPairs) {
-    auto first = std::make_unique<CursorHider>();
-    CursorHider second;
-    first->setHidden(true);
-    first->setHidden(true); // already hidden: no second hide
-    second.setHidden(true);
-    EXPECT_EQ(CursorHider::outstandingHides(), 2);
-    second.setHidden(false);
-    second.setHidden(false);
-    ASSERT_NE(QGuiApplication::overrideCursor(), nullptr); // the first still hides it
-    EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::BlankCursor);
-    first.reset(); // gone while hiding
-    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
 TEST(HelpDocument, TextOrWhatWentWrong) {

@@ -35,20 +35,16 @@ struct Drift : ::testing::Test {
     }
 };
 
-#define EXPECT_POINT(actual, ex, ey)                                                               \
-    EXPECT_NEAR((actual).x(), ex, 1e-9);                                                           \
-    EXPECT_NEAR((actual).y(), ey, 1e-9)
-
 TEST_F(Drift, FirstFrameOnlySetsTheClockAndLongFramesMoveNothing) {
     physics.setState({{10, 20}, {8, 0}});
     physics.step(5.0);
     physics.step(5.15); // a stall: skipped, but the clock moves on
-    EXPECT_POINT(physics.position(), 10, 20);
+    EXPECT_EQ(physics.position(), QPointF(10, 20));
     physics.step(5.2);
-    EXPECT_POINT(physics.position(), 10.4, 20);
+    EXPECT_EQ(physics.position(), QPointF(10.4, 20));
     physics.setImageSize({0, 0}); // not measured yet: the clock only
     physics.step(5.25);
-    EXPECT_POINT(physics.position(), 10.4, 20);
+    EXPECT_EQ(physics.position(), QPointF(10.4, 20));
 }
 
 // Each frame carries the artwork 0.3 points past the bounds. Kicks are drawn
@@ -77,8 +73,8 @@ TEST_F(Drift, CollisionTable) {
         angles = row.draws;
         draws = 0;
         frame(row.start, row.velocity);
-        EXPECT_POINT(physics.position(), row.landed.x(), row.landed.y());
-        EXPECT_POINT(physics.velocity(), row.after.x(), row.after.y());
+        EXPECT_EQ(physics.position(), row.landed);
+        EXPECT_EQ(physics.velocity(), row.after);
         EXPECT_EQ(draws, row.drawn);
     }
 }
@@ -90,15 +86,15 @@ TEST_F(Drift, SavedStateRoundTrip) {
     physics.appear(1.0);
     physics.step(1.05); // appearance set the clock: this frame moves
     physics.disappear();
-    EXPECT_NEAR(QSettings().value("OLEDLastY").toDouble(), 0.4, 1e-9);
-    EXPECT_DOUBLE_EQ(QSettings().value("OLEDLastVY").toDouble(), 8.0);
+    EXPECT_EQ(loadDriftState()->position, QPointF(0, 0.4));
+    EXPECT_EQ(QSettings().value("OLEDLastVY"), 8.0);
 
     // A later view continues there, slower or not; only its first appearance counts.
     saveDriftState({{-12.5, 30}, {3, -4}});
     BouncingArtworkPhysics next;
     next.appear(0);
-    EXPECT_POINT(next.position(), -12.5, 30);
-    EXPECT_POINT(next.velocity(), 3, -4);
+    EXPECT_EQ(next.position(), QPointF(-12.5, 30));
+    EXPECT_EQ(next.velocity(), QPointF(3, -4));
     next.setState({{99, 98}, {1, 1}});
     next.appear(0);
     EXPECT_EQ(next.position(), QPointF(99, 98));

@@ -38,15 +38,13 @@ public:
         return m_viewModel.get();
     }
     // A temporary folder of these relative paths, opened in the view model:
-    // audio names become short WAV files, image names small pictures, names
-    // ending in '/' empty folders. Returns its URL once the library is there.
+    // audio names become short WAV files, image names small pictures.
+    // Returns its URL once the library is there.
     Q_INVOKABLE QString openLibrary(const QStringList& relativePaths) {
         const QString root = m_libraries.filePath(QString::number(++m_count));
         for (const QString& relative : relativePaths) {
             const QString path = root + '/' + relative;
-            if (relative.endsWith('/'))
-                QDir().mkpath(path);
-            else if (isImageFileName(path))
+            if (isImageFileName(path))
                 testsupport::makeImageFile(path, {32, 32},
                                            QColor::fromHsv(qHash(relative) % 360, 160, 200));
             else if (isAudioFileName(path))
