@@ -1,9 +1,7 @@
-// A small window that, when pressed, drags one file as a file manager would,
-// so that a test can carry the drag with xdotool onto the player's window.
-// Prints "accepted" or "not accepted" whenever the target under the pointer
-// changes its mind, and "dropped" or "refused" once the button is released.
-// It then stays until it is ended: the target reads the dropped data from it.
-// Usage: e2e-dragsource FILE X Y
+// e2e-dragsource FILE X Y: a window at X, Y that, pressed, drags FILE as a file
+// manager would, for xdotool to carry onto the player. Prints "accepted" or "not
+// accepted" as the target changes its mind, then "dropped" or "refused"; stays
+// until ended, as the target reads the dropped data from it.
 #include <QDrag>
 #include <QGuiApplication>
 #include <QMimeData>
@@ -13,18 +11,11 @@
 #include <cstdio>
 #include <cstdlib>
 
-namespace {
-
-void say(const char* text) {
-    std::printf("%s\n", text);
-    std::fflush(stdout);
-}
-
 struct DragSource final : QRasterWindow {
     QUrl file;
 
     void paintEvent(QPaintEvent*) override {
-        QPainter(this).fillRect(QRect(QPoint(), size()), Qt::darkCyan);
+        QPainter(this).fillRect(0, 0, width(), height(), Qt::darkCyan);
     }
     // Its own drag is no drop for itself.
     bool event(QEvent* event) override {
@@ -36,21 +27,19 @@ struct DragSource final : QRasterWindow {
     void mousePressEvent(QMouseEvent*) override {
         auto* data = new QMimeData;
         data->setUrls({file});
-        // On the heap, as Qt wants it: the target asks for the data after the
-        // button is released, and Qt deletes the drag once that is done.
+        // On the heap: Qt deletes the drag once the target has read the data.
         auto* drag = new QDrag(this);
         drag->setMimeData(data);
         QObject::connect(drag, &QDrag::actionChanged, [](Qt::DropAction action) {
-            say(action == Qt::CopyAction ? "accepted" : "not accepted");
+            std::puts(action == Qt::CopyAction ? "accepted" : "not accepted");
         });
-        say(drag->exec(Qt::CopyAction) == Qt::CopyAction ? "dropped" : "refused");
+        std::puts(drag->exec(Qt::CopyAction) == Qt::CopyAction ? "dropped" : "refused");
     }
 };
 
-} // namespace
-
 int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0); // each line as it is said
     if (argc != 4) {
         std::fprintf(stderr, "usage: %s FILE X Y\n", argv[0]);
         return 2;
