@@ -41,22 +41,10 @@ QString describe(const QList<SidebarEntry>& entries) {
 QString describe(const SidebarEntryModel& model) {
     QStringList lines;
     for (int row = 0; row < model.rowCount(); ++row)
-        lines << model.index(row).data(SidebarEntryModel::NameRole).toString() + ':' +
-                     model.index(row).data(SidebarEntryModel::DepthRole).toString();
+        lines << model.data(model.index(row), SidebarEntryModel::NameRole).toString() + ':' +
+                     model.data(model.index(row), SidebarEntryModel::DepthRole).toString();
     return lines.join(", ");
 }
-
-struct SidebarModelTest : ::testing::Test {
-    MediaLibraryViewModel viewModel;
-    SidebarEntryModel model;
-    QAbstractItemModelTester tester{&model, QAbstractItemModelTester::FailureReportingMode::Fatal};
-    QSignalSpy reset{&model, &QAbstractItemModel::modelReset};
-
-    SidebarModelTest() {
-        viewModel.setRootFolder(libraryTree());
-        model.setViewModel(&viewModel);
-    }
-};
 
 } // namespace
 
@@ -64,7 +52,13 @@ struct SidebarModelTest : ::testing::Test {
 // with audio; a search looks through the whole tree, keeps depths and adds
 // no parents; rows come and go without a reset. A click on a folder selects
 // and toggles it; a top-level one collapses every other folder.
-TEST_F(SidebarModelTest, RowsFollowExpansionSearchAndClicks) {
+TEST(SidebarModel, RowsFollowExpansionSearchAndClicks) {
+    MediaLibraryViewModel viewModel;
+    viewModel.setRootFolder(libraryTree());
+    SidebarEntryModel model;
+    model.setViewModel(&viewModel);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
     const QString top = "A:0, B:0, Ø #1 5%:0, loose.mp3:0";
     const QString openA = "A:0, A1:1, A2:1, B:0, Ø #1 5%:0, loose.mp3:0";
     const QString openA1 = "A:0, A1:1, A1x:2, A2:1, B:0, Ø #1 5%:0, loose.mp3:0";

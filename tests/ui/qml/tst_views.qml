@@ -18,28 +18,11 @@ TestCase {
     property var panel
     property string root
 
-    Component {
-        id: mainWindow
-        Main {}
-    }
-    Component {
-        id: managerComponent
-        FullscreenArtworkManager {}
-    }
-    Component {
-        id: artworkComponent
-        FolderArtworkView {
-            size: 100
-        }
-    }
-    SignalSpy {
-        id: resets
-        signalName: "modelReset"
-    }
-    SignalSpy {
-        id: accessAsked
-        signalName: "folderAccessRequested"
-    }
+    Component { id: mainWindow; Main {} }
+    Component { id: managerComponent; FullscreenArtworkManager {} }
+    Component { id: artworkComponent; FolderArtworkView { size: 100 } }
+    SignalSpy { id: resets; signalName: "modelReset" }
+    SignalSpy { id: accessAsked; signalName: "folderAccessRequested" }
 
     function init() {
         vm = testBench.newViewModel()

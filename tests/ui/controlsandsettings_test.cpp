@@ -1,10 +1,15 @@
-// The rules behind the scrubber, the time labels and the waveform drawing.
+// The rules behind the scrubber, the time labels, the waveform drawing, the
+// stored view settings and the help text.
 #include "app/playerprogress.h"
+#include "ui/appsettings.h"
+#include "ui/helpdocument.h"
 #include "ui/playbacktime.h"
 #include "ui/scrubbergesture.h"
 #include "ui/waveformshape.h"
 
+#include <QSettings>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <cmath>
 #include <gtest/gtest.h>
 
@@ -58,4 +63,29 @@ TEST(WaveformOutline, IsTheMirroredEnvelope) {
     EXPECT_EQ(outline({0.5f}, 100, 30), QList<double>({0, 15, 0, 7.5, 0, 22.5}));
     EXPECT_EQ(outline({0.25f, -1.f, 2.f, 1.f}, 100, 10),
               QList<double>({0, 5, 0, 3.75, 25, 5, 50, -5, 75, 0, 75, 10, 50, 15, 25, 5, 0, 6.25}));
+}
+
+TEST(AppSettings, LaunchTurnsPixelationOffAndSidebarWidthStaysInItsLimits) {
+    QSettings().clear();
+    AppSettings().setIsArtworkPixelated(true);
+    AppSettings().setUseGridSidebar(true);
+    AppSettings::resetForLaunch();
+    EXPECT_FALSE(AppSettings().isArtworkPixelated());
+    EXPECT_TRUE(AppSettings().useGridSidebar());
+    const std::pair<QVariant, double> rows[] = {
+        {QVariant(), 320}, {450.5, 450.5}, {50, 200}, {5000, 800}, {QStringLiteral("wide"), 320}};
+    for (const auto& [stored, expected] : rows) {
+        const QString key = QStringLiteral("sidebarWidth");
+        stored.isValid() ? QSettings().setValue(key, stored) : QSettings().remove(key);
+        EXPECT_EQ(AppSettings().sidebarWidth(), expected) << stored.toString().toStdString();
+    }
+}
+
+TEST(HelpDocument, TextOrWhatWentWrong) {
+    EXPECT_TRUE(HelpDocument::load().contains("OLED Care")) << "the bundled guide";
+    EXPECT_EQ(HelpDocument::load(":/missing.txt"), "Help documentation file not found.");
+    QTemporaryDir dir;
+    const QString error = QStringLiteral("Error loading help documentation: ");
+    const QString unreadable = HelpDocument::load(dir.path()); // a folder
+    EXPECT_TRUE(unreadable.startsWith(error) && unreadable.size() > error.size());
 }
