@@ -60,7 +60,7 @@ TEST(WaveformOutline, IsTheMirroredEnvelope) {
         return coordinates;
     };
     EXPECT_TRUE(outline({}, 100, 30).isEmpty());
-    EXPECT_EQ(outline({0.5f}, 100, 30), QList<double>({0, 15, 0, 7.5, 0, 22.5}));
+    EXPECT_EQ(outline({0.5f}, 100, 30), QList<double>({0, 15, 0, 7.5, 0, 22.5})); // a sliver
     EXPECT_EQ(outline({0.25f, -1.f, 2.f, 1.f}, 100, 10),
               QList<double>({0, 5, 0, 3.75, 25, 5, 50, -5, 75, 0, 75, 10, 50, 15, 25, 5, 0, 6.25}));
 }
@@ -84,8 +84,6 @@ TEST(AppSettings, LaunchTurnsPixelationOffAndSidebarWidthStaysInItsLimits) {
 TEST(HelpDocument, TextOrWhatWentWrong) {
     EXPECT_TRUE(HelpDocument::load().contains("OLED Care")) << "the bundled guide";
     EXPECT_EQ(HelpDocument::load(":/missing.txt"), "Help documentation file not found.");
-    QTemporaryDir dir;
-    const QString error = QStringLiteral("Error loading help documentation: ");
-    const QString unreadable = HelpDocument::load(dir.path()); // a folder
-    EXPECT_TRUE(unreadable.startsWith(error) && unreadable.size() > error.size());
+    const QString folder = HelpDocument::load(QTemporaryDir().path()); // unreadable
+    EXPECT_TRUE(folder.startsWith("Error loading help documentation: ") && folder.size() > 34);
 }

@@ -26,8 +26,7 @@ class QmlTestBench : public QObject {
     Q_OBJECT
 
 public:
-    // A new view model replacing the previous one, with empty settings and
-    // no queue stored by an earlier test.
+    // A new view model, with no settings or queue left by an earlier test.
     Q_INVOKABLE QObject* newViewModel() {
         m_viewModel.reset();
         QSettings().clear();
@@ -55,7 +54,6 @@ public:
                    ? QUrl::fromLocalFile(root).toString()
                    : QString();
     }
-    // The library item with this id, or null.
     Q_INVOKABLE QVariant item(const QString& id) const {
         const auto found = m_viewModel->findItem(id);
         return found ? QVariant::fromValue(*found) : QVariant();
@@ -66,7 +64,7 @@ public:
         window->requestActivate();
         if (!QTest::qWaitForWindowActive(window))
             return false;
-        QTest::keyClick(window, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QTest::keyClick(window, Qt::Key(key), Qt::KeyboardModifiers(modifiers)); // may close it
         return true;
     }
     // The application's override cursor shape, or -1 when there is none.

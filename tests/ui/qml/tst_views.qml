@@ -3,9 +3,8 @@ import QtQuick.Window
 import QtTest
 import Tolvane
 
-// The main window against a real view model and library: sidebar, file list,
-// player panel, title, keys and alerts; then the full-screen artwork
-// and the folder artwork on their own.
+// The main window on a real view model and library: sidebar, file list, player
+// panel, title, keys, alerts; then full-screen and folder artwork on their own.
 TestCase {
     id: testCase
 
@@ -30,20 +29,13 @@ TestCase {
         tree = findChild(win, "sidebarTree")
         for (panel = findChild(win, "titleLabel"); !panel.queueStrip; panel = panel.parent);
     }
-    function cleanup() {
-        vm.isFullscreenArtwork = false
-    }
     function open(paths) {
         root = testBench.openLibrary(paths || ["Jazz/Cool/a.mp3", "Jazz/Hot/b.mp3", "Jazz/z.mp3",
             "Rock/c.mp3", "Rock/cover.jpg", "Scans/front.jpg", "loose.mp3"])
         verify(root)
     }
-    function id(relative) {
-        return root + "/" + relative
-    }
-    function child(name) {
-        return findChild(win, name)
-    }
+    function id(relative) { return root + "/" + relative }
+    function child(name) { return findChild(win, name) }
     function rowFor(name) {
         for (let i = 0; i < tree.count; ++i) {
             tree.positionViewAtIndex(i, ListView.Contain)
@@ -162,6 +154,8 @@ TestCase {
         const strip = panel.queueStrip
         const drag = strip.controller
         tryCompare(strip.groups, "count", 2)
+        resets.target = strip.groups // the tiles follow by row moves and inserts
+        resets.clear()
         drag.startDrag(id("Jazz/Hot/b.mp3")) // to the left of Rock: after it
         drag.hoverTile(id("Rock/c.mp3"), 5)
         verify(drag.dropOnTile(id("Rock/c.mp3"), strip.groups.ids(), id("Jazz/Hot/b.mp3")))
@@ -172,6 +166,7 @@ TestCase {
         verify(drag.dropOnBackground(id("Jazz/z.mp3")))
         tryCompare(strip.groups, "count", 3)
         compare(strip.groups.ids(), [id("Rock/c.mp3"), id("Jazz/z.mp3"), id("Jazz/Hot/b.mp3")])
+        compare(resets.count, 0)
     }
 
     function test_keysStoreTheViewSettings_data() {
@@ -246,9 +241,9 @@ TestCase {
     function test_folderArtwork() {
         open(["Artist/A1/a.mp3", "Artist/A1/folder.jpg", "Artist/A2/b.mp3", "Artist/A3/c.mp3",
               "Artist/A3/folder.jpg", "Artist/A4/d.mp3", "Artist/A4/folder.jpg", "Album/e.mp3",
-              "Album/folder.jpg", "Bare/B1/f.mp3", "loose.mp3"])
+              "Album/folder.jpg", "Bare/B1/f.mp3"])
         const views = {}
-        for (const name of ["Artist", "Album", "Bare", "loose.mp3"]) {
+        for (const name of ["Artist", "Album", "Bare"]) {
             views[name] = createTemporaryObject(artworkComponent, testCase, {"item": testBench.item(id(name))})
             tryVerify(() => views[name].settled, 5000)
         }
@@ -259,7 +254,6 @@ TestCase {
         verify(views.Album.showsOwn)
         verify(views.Bare.showsPlaceholder)
         compare(views.Bare.stackIds.length, 1)
-        verify(views["loose.mp3"].showsPlaceholder)
         AppNotifications.artworkUpdated(id("Album"))
         compare(views.Album.revision, 1)
         compare(views.Artist.revision, 0)
