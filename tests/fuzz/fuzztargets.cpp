@@ -11,6 +11,7 @@
 #include <QTemporaryFile>
 #include <array>
 #include <cmath>
+#include <sys/resource.h>
 #include <vector>
 
 namespace {
@@ -60,7 +61,8 @@ bool metadataCache(const uint8_t* data, size_t size) {
 
 bool playbackPosition(const uint8_t* data, size_t size) {
     const auto seconds = PlaybackPositionStore::decode(bytesOf(data, size));
-    return !seconds || PlaybackPositionStore::decode(PlaybackPositionStore::encode(*seconds)) == seconds;
+    return !seconds ||
+           PlaybackPositionStore::decode(PlaybackPositionStore::encode(*seconds)) == seconds;
 }
 
 bool waveform(const uint8_t* data, size_t size) {
@@ -69,7 +71,7 @@ bool waveform(const uint8_t* data, size_t size) {
 }
 
 // The decoder reads files by path, so the bytes go to one temporary file.
-bool audioFile(const uint8_t* data, size_t size) {
+bool decodeAudioFile(const uint8_t* data, size_t size) {
     static QTemporaryFile file(QDir::tempPath() + QStringLiteral("/tolvane-fuzz-XXXXXX"));
     if (!file.isOpen() && !file.open())
         return false;
@@ -95,6 +97,18 @@ bool audioFile(const uint8_t* data, size_t size) {
             break;
     }
     return true;
+}
+
+long peakMemoryKiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+// Decoding a small file must not need more than 256 MiB at once.
+bool audioFile(const uint8_t* data, size_t size) {
+    const long peakBefore = peakMemoryKiB();
+    return decodeAudioFile(data, size) && peakMemoryKiB() - peakBefore < 256 * 1024;
 }
 
 constexpr std::array targets = {

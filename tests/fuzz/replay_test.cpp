@@ -44,7 +44,7 @@ TEST_P(FuzzRegression, ReaderSurvivesAndRoundTrips) {
 INSTANTIATE_TEST_SUITE_P(Inputs, FuzzRegression, ::testing::ValuesIn(regressionInputs()),
                          [](const auto& info) {
                              QString name = QString::fromLatin1(info.param.target->name.data(),
-                                                               info.param.target->name.size()) +
+                                                                info.param.target->name.size()) +
                                             '_' + QFileInfo(info.param.path).fileName();
                              name.replace(QRegularExpression("[^A-Za-z0-9]"), "_");
                              return name.toStdString();
@@ -53,9 +53,9 @@ INSTANTIATE_TEST_SUITE_P(Inputs, FuzzRegression, ::testing::ValuesIn(regressionI
 TEST(FuzzRegression, EveryTargetHasInputs) {
     const std::vector<Input> inputs = regressionInputs();
     for (const FuzzTarget& target : fuzzTargets())
-        EXPECT_TRUE(std::any_of(inputs.begin(), inputs.end(),
-                                [&](const Input& input) { return input.target == &target; }))
-            << target.name;
+        EXPECT_TRUE(std::any_of(inputs.begin(), inputs.end(), [&](const Input& input) {
+            return input.target == &target;
+        })) << target.name;
 }
 
 } // namespace
