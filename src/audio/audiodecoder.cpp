@@ -20,6 +20,11 @@ namespace {
 // many failures in a row end the track instead of crawling through the file.
 constexpr int MaxFailedPacketsInARow = 64;
 
+// Twice the highest rate recordings come in (768 kHz). A damaged header can
+// state hundreds of MHz, for which the resampler's filter bank alone takes
+// gigabytes.
+constexpr int MaxSourceRate = 1536000;
+
 // The length an iTunes gapless tag states ("iTunSMPB": zero, priming, padding,
 // length, all hexadecimal), or -1.
 int64_t iTunesGaplessLength(const AVDictionary* metadata) {
@@ -89,8 +94,8 @@ bool AudioDecoder::open(const QString& path) {
         return false;
     }
     m_sourceRate = m_codec->sample_rate;
-    if (m_sourceRate <= 0) {
-        m_error = QStringLiteral("Unknown sample rate");
+    if (m_sourceRate <= 0 || m_sourceRate > MaxSourceRate) {
+        m_error = QStringLiteral("Unsupported sample rate %1").arg(m_sourceRate);
         return false;
     }
     const AVCodecDescriptor* descriptor = avcodec_descriptor_get(m_codec->codec_id);
@@ -216,6 +221,8 @@ bool AudioDecoder::decodeNextFrame() {
 
 bool AudioDecoder::configureResampler(const AVFrame* frame) {
     const int rate = frame->sample_rate > 0 ? frame->sample_rate : m_sourceRate;
+    if (rate > MaxSourceRate)
+        return false;
     AVChannelLayout in{};
     if (frame->ch_layout.nb_channels > 0 && frame->ch_layout.order != AV_CHANNEL_ORDER_UNSPEC)
         av_channel_layout_copy(&in, &frame->ch_layout);

@@ -6,6 +6,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
+#include <climits>
+#include <cmath>
 
 QByteArray PersistedQueue::toJson() const {
     QJsonArray items;
@@ -35,10 +37,11 @@ std::optional<PersistedQueue> PersistedQueue::fromJson(const QByteArray& json, Q
         *error = QStringLiteral("key \"queue\" is missing or not an array");
         return std::nullopt;
     }
-    // The index must be a whole number that fits a signed 32-bit integer.
+    // The index must be a whole number that fits a signed 32-bit integer;
+    // the range is checked first, as converting a larger one is undefined.
     const double number = index.toDouble();
-    if (!index.isDouble() || number != static_cast<double>(static_cast<qint64>(number)) ||
-        number < INT_MIN || number > INT_MAX) {
+    if (!index.isDouble() || !(number >= INT_MIN && number <= INT_MAX) ||
+        number != std::trunc(number)) {
         *error = QStringLiteral("key \"index\" is missing or not an integer");
         return std::nullopt;
     }

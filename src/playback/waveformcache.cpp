@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <cmath>
+#include <limits>
 
 QString waveformCacheFilePath(const MediaCacheManager& manager, const QUrl& fileUrl) {
     return manager.subdirectory(QStringLiteral("Waveforms")) + QLatin1Char('/') +
@@ -37,7 +39,9 @@ std::optional<QList<float>> decodeWaveform(const QByteArray& json) {
     QList<float> values;
     values.reserve(array.size());
     for (const QJsonValue& value : array) {
-        if (!value.isDouble())
+        // A value beyond float's range would read as infinity, which the
+        // view cannot draw and the encoder cannot write back.
+        if (!value.isDouble() || !(std::abs(value.toDouble()) <= std::numeric_limits<float>::max()))
             return std::nullopt;
         values.append(static_cast<float>(value.toDouble()));
     }
