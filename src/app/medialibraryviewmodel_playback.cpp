@@ -331,8 +331,9 @@ void MediaLibraryViewModel::updateBufferingState() {
 void MediaLibraryViewModel::togglePlayPause() {
     if (!m_player)
         return;
-    // A track about to start by itself counts as playing: the press pauses it.
-    if (m_player->timeControlStatus() == QueuePlayer::TimeControlStatus::Playing ||
+    // A track about to start, by itself or once its first frames are in,
+    // counts as playing: the press pauses it rather than asking again to play.
+    if (m_player->timeControlStatus() != QueuePlayer::TimeControlStatus::Paused ||
         m_autoPlayPending) {
         m_autoPlayPending = false;
         m_player->pause();

@@ -31,7 +31,14 @@ ffmpeg -nostdin -v error -f lavfi -i color=c=red:s=64x64 -f lavfi -i color=c=gre
 queue=$cache/global_queue.json
 queue_index() { sed -n 's/^{"index":\([0-9]*\),.*/\1/p' "$queue"; }
 near_zero() { ctl position | awk '{exit !($1 < 0.05)}'; }
-keys() { xdotool windowfocus "$(window)" key "$@"; }
+# Focus is asked for only when the window lacks it: asking again makes the
+# window inactive for a moment, and a key arriving then reaches no shortcut.
+keys() {
+  local win
+  win=$(window)
+  [ "$(xdotool getwindowfocus 2> /dev/null)" = "$win" ] || xdotool windowfocus --sync "$win"
+  xdotool key "$@"
+}
 # step KEY [STATUS [TITLE [QUEUE_INDEX]]]: the key, then what it should lead to.
 step() {
   keys "$1"
