@@ -19,33 +19,90 @@ class FakeQueuePlayer : public QueuePlayer {
     Q_OBJECT
 
 public:
-    explicit FakeQueuePlayer(const QList<PlayerItem*>& items);
-    ~FakeQueuePlayer() override;
+    explicit FakeQueuePlayer(const QList<PlayerItem*>& items) : m_items(items) {
+        for (PlayerItem* item : items)
+            item->setParent(this);
+    }
+    ~FakeQueuePlayer() override {
+        *log = {m_status == TimeControlStatus::Paused, m_items.size(), m_observers.size()};
+    }
 
     QList<PlayerItem*> items() const override { return m_items; }
-    bool canInsert(PlayerItem* item, PlayerItem* after = nullptr) const override;
-    void insert(PlayerItem* item, PlayerItem* after = nullptr) override;
-    void remove(PlayerItem* item) override;
-    void removeAllItems() override;
-    void play() override;
-    void pause() override;
+    bool canInsert(PlayerItem* item, PlayerItem* = nullptr) const override {
+        return acceptsItems && item && !m_items.contains(item);
+    }
+    void insert(PlayerItem* item, PlayerItem* after = nullptr) override {
+        item->setParent(this);
+        m_items.insert(after ? m_items.indexOf(after) + 1 : m_items.size(), item);
+        if (m_items.size() == 1)
+            emit currentItemChanged(item);
+    }
+    void remove(PlayerItem* item) override {
+        const qsizetype position = m_items.indexOf(item);
+        if (position < 0)
+            return;
+        m_items.removeAt(position);
+        item->deleteLater();
+        if (position == 0)
+            emit currentItemChanged(currentItem());
+    }
+    void removeAllItems() override {
+        if (m_items.isEmpty())
+            return;
+        for (PlayerItem* item : std::exchange(m_items, {}))
+            item->deleteLater();
+        emit currentItemChanged(nullptr);
+    }
+    void play() override {
+        ++playCalls;
+        setRunning(true);
+    }
+    void pause() override {
+        ++pauseCalls;
+        setRunning(false);
+    }
     float rate() const override { return m_rate; }
     TimeControlStatus timeControlStatus() const override { return m_status; }
     PlayerItem* currentItem() const override { return m_items.value(0); }
     float volume() const override { return m_volume; }
     void setVolume(float volume) override { m_volume = volume; }
-    int addPeriodicTimeObserver(double intervalSeconds, TimeObserver observer) override;
-    void removeTimeObserver(int token) override;
+    int addPeriodicTimeObserver(double, TimeObserver observer) override {
+        m_observers.insert(m_nextToken, std::move(observer));
+        return m_nextToken++;
+    }
+    void removeTimeObserver(int token) override { m_observers.remove(token); }
     double currentTime() const override { return m_time; }
-    void seek(double seconds, SeekCompletion completion = {}) override;
+    void seek(double seconds, SeekCompletion completion = {}) override {
+        seeks.append(seconds);
+        if (m_pendingSeek)
+            m_pendingSeek(false); // interrupted by the newer seek
+        m_pendingSeek = std::move(completion);
+        m_time = seconds;
+    }
 
     // ---- Driven by the test ----
     // The current item ends and the next one plays.
-    void advance();
+    void advance() {
+        if (m_items.isEmpty())
+            return;
+        m_items.takeFirst()->deleteLater();
+        m_time = 0;
+        emit currentItemChanged(currentItem());
+    }
     // Playback reaches `seconds`; time observers hear it.
-    void reachTime(double seconds);
-    void completeSeek(bool finished);
-    void setTimeControlStatus(TimeControlStatus status);
+    void reachTime(double seconds) {
+        m_time = seconds;
+        for (const TimeObserver& observer : QMap(m_observers)) // an observer may remove itself
+            observer(seconds);
+    }
+    void completeSeek(bool finished) {
+        if (SeekCompletion completion = std::exchange(m_pendingSeek, {}))
+            completion(finished);
+    }
+    void setTimeControlStatus(TimeControlStatus status) {
+        if (std::exchange(m_status, status) != status)
+            emit timeControlStatusChanged(status);
+    }
 
     bool acceptsItems = true;
     int playCalls = 0;
@@ -54,6 +111,12 @@ public:
     std::shared_ptr<FakePlayerLog> log = std::make_shared<FakePlayerLog>();
 
 private:
+    void setRunning(bool running) {
+        m_rate = running ? 1 : 0;
+        emit rateChanged(m_rate);
+        setTimeControlStatus(running ? TimeControlStatus::Playing : TimeControlStatus::Paused);
+    }
+
     QList<PlayerItem*> m_items;
     float m_rate = 0;
     TimeControlStatus m_status = TimeControlStatus::Paused;

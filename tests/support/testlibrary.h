@@ -1,12 +1,51 @@
 #pragma once
 
 #include "library/mediaitem.h"
+#include "support/mediafixtures.h"
+#include "support/testsupport.h"
 
+#include <QDir>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <dirent.h>
+#include <gtest/gtest.h>
 #include <optional>
 
 namespace vmtest {
+
+// A folder's children's full names in stored order.
+inline QStringList childNames(const MediaItem& folder) {
+    QStringList result;
+    for (const MediaItem& item : folder.children.value_or(QList<MediaItem>()))
+        result.append(item.name());
+    return result;
+}
+
+inline std::optional<MediaItem> child(const MediaItem& folder, const QString& name) {
+    const qsizetype at = childNames(folder).indexOf(name);
+    return at < 0 ? std::nullopt : std::optional(folder.children->at(at));
+}
+
+// Names without extension.
+inline QStringList names(const QList<MediaItem>& items) {
+    QStringList result;
+    for (const MediaItem& item : items)
+        result.append(item.name().section('.', 0, 0));
+    return result;
+}
+
+// Names in the order the file system lists them (hidden names left out).
+inline QStringList listingOrder(const QString& folderPath) {
+    QStringList result;
+    DIR* dir = opendir(QFile::encodeName(folderPath).constData());
+    while (const dirent* entry = dir ? readdir(dir) : nullptr) {
+        if (entry->d_name[0] != '.')
+            result.append(QFile::decodeName(entry->d_name));
+    }
+    if (dir)
+        closedir(dir);
+    return result;
+}
 
 // A media folder on disk, ".../Music" in a temporary directory (its canonical
 // path, so ids built here match the scanner's). Built empty, or with the
@@ -14,35 +53,63 @@ namespace vmtest {
 // `framesPerFile` frames, whose item tree root() returns.
 class TestLibrary {
 public:
-    TestLibrary();
-    explicit TestLibrary(int framesPerFile, int sampleRate = 44100);
+    TestLibrary() : m_path(QFileInfo(m_dir.path()).canonicalFilePath() + "/Music") {
+        QDir().mkpath(m_path);
+        m_root = MediaItem::folder(m_path);
+    }
+    explicit TestLibrary(int framesPerFile, int sampleRate = 44100) : TestLibrary() {
+        QList<MediaItem> folders;
+        for (const auto& [folder, count] : {std::pair{'F', 3}, {'G', 3}, {'H', 2}, {'X', 2}}) {
+            QList<MediaItem> files;
+            for (int i = 1; i <= count; ++i) {
+                files.append(MediaItem::audioFile(
+                    path(QStringLiteral("%1/%2%3.wav").arg(folder).arg(QChar(folder).toLower()).arg(i))));
+                testsupport::writeWav(files.last().path(), framesPerFile, sampleRate);
+            }
+            folders.append(MediaItem::folder(path(QString(folder)), files));
+        }
+        m_root = MediaItem::folder(m_path, folders);
+    }
 
-    QString path(const QString& relative = {}) const;
+    QString path(const QString& relative = {}) const {
+        return relative.isEmpty() ? m_path : m_path + '/' + relative;
+    }
     QUrl rootUrl() const { return QUrl::fromLocalFile(path()); }
-    QString id(const QString& relative = {}) const;
+    QString id(const QString& relative = {}) const {
+        return absoluteString(QUrl::fromLocalFile(path(relative)));
+    }
     const MediaItem& root() const { return m_root; }
-    MediaItem folder(const QString& name) const;
-    MediaItem file(const QString& name) const;
-    QList<MediaItem> files(const QStringList& names) const;
+    MediaItem folder(const QString& name) const {
+        const std::optional<MediaItem> found = child(m_root, name);
+        EXPECT_TRUE(found.has_value()) << "no folder " << name.toStdString();
+        return found.value_or(MediaItem());
+    }
+    MediaItem file(const QString& name) const {
+        const std::optional<MediaItem> found = child(folder(name.left(1).toUpper()), name + ".wav");
+        EXPECT_TRUE(found.has_value()) << "no file " << name.toStdString();
+        return found.value_or(MediaItem());
+    }
 
     // Builders by relative path; the folders on the way are made too.
-    void add(const QString& relative, const QByteArray& bytes = "data") const;
-    void addFolder(const QString& relative) const;
-    void link(const QString& target, const QString& relative) const;
-    void remove(const QString& relative) const;
+    void add(const QString& relative, const QByteArray& bytes = "data") const {
+        testsupport::writeFile(path(relative), bytes);
+    }
+    void addFolder(const QString& relative) const { QDir().mkpath(path(relative)); }
+    void link(const QString& target, const QString& relative) const {
+        ASSERT_TRUE(QFile::link(target, path(relative))) << relative.toStdString();
+    }
+    void remove(const QString& relative) const {
+        const QFileInfo info(path(relative));
+        if (info.isDir() && !info.isSymLink())
+            QDir(path(relative)).removeRecursively();
+        else
+            QFile::remove(path(relative));
+    }
 
 private:
     QTemporaryDir m_dir;
     QString m_path;
     MediaItem m_root;
 };
-
-// Names without extension.
-QStringList names(const QList<MediaItem>& items);
-// A folder's children's full names in stored order.
-QStringList childNames(const MediaItem& folder);
-std::optional<MediaItem> child(const MediaItem& folder, const QString& name);
-// Names in the order the file system lists them (hidden names left out).
-QStringList listingOrder(const QString& folderPath);
 
 } // namespace vmtest

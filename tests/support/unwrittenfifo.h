@@ -1,10 +1,14 @@
 #pragma once
 
+#include <QFile>
 #include <QString>
 #include <atomic>
 #include <condition_variable>
+#include <fcntl.h>
 #include <mutex>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 namespace testsupport {
 
@@ -14,10 +18,32 @@ namespace testsupport {
 // fails instead of hanging.
 class UnwrittenFifo {
 public:
-    explicit UnwrittenFifo(const QString& path, int graceMs = 8000);
-    ~UnwrittenFifo();
+    explicit UnwrittenFifo(const QString& path, int graceMs = 8000) : m_path(path) {
+        const QByteArray name = QFile::encodeName(path);
+        m_created = mkfifo(name.constData(), 0644) == 0;
+        m_watchdog = std::thread([this, name, graceMs] {
+            std::unique_lock lock(m_mutex);
+            auto wait = std::chrono::milliseconds(graceMs);
+            while (!m_changed.wait_for(lock, wait, [this] { return m_stopping; })) {
+                // Succeeds only while a reader has it open or waits to.
+                if (const int fd = open(name.constData(), O_WRONLY | O_NONBLOCK); fd >= 0) {
+                    m_released = true;
+                    close(fd);
+                }
+                wait = std::chrono::milliseconds(50);
+            }
+        });
+    }
+    ~UnwrittenFifo() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stopping = true;
+        }
+        m_changed.notify_all();
+        m_watchdog.join();
+        QFile::remove(m_path);
+    }
     UnwrittenFifo(const UnwrittenFifo&) = delete;
-    UnwrittenFifo& operator=(const UnwrittenFifo&) = delete;
 
     bool created() const { return m_created; }
     // Whether a reader was blocked on it and had to be released.

@@ -128,11 +128,6 @@ void PlaybackFixture::expectQueueStored() const {
     EXPECT_EQ(stored->index, vm->currentQueueIndex());
 }
 
-void PlaybackFixture::startWithQueue(const QStringList& fileNames, int index) {
-    vm->setPlaybackQueue(library->files(fileNames));
-    vm->setCurrentQueueIndex(index);
-}
-
 MediaItem PlaybackFixture::item(const QString& name) const {
     if (name.endsWith('/'))
         return MediaItem::folder(library->path(name.chopped(1)));
@@ -152,7 +147,14 @@ void PlaybackFixture::run(const QString& script) {
         return ids;
     };
     const QMap<QString, Step> steps = {
-        {"queue", [&](auto& names, int last) { startWithQueue(names, last); }},
+        {"queue",
+         [&](auto& names, int last) {
+             QList<MediaItem> files;
+             for (const QString& name : names)
+                 files << library->file(name);
+             vm->setPlaybackQueue(files);
+             vm->setCurrentQueueIndex(last);
+         }},
         {"select", [&](auto& names, int) { vm->setSelectedFolder(item(names[0])); }},
         {"load", [&](auto& names, int) { vm->loadFile(item(names[0]), false); }},
         {"playFolder", [&](auto& names, int) { vm->playFolder(item(names[0])); }},

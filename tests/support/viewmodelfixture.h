@@ -42,8 +42,6 @@ protected:
     static std::optional<PersistedQueue> storedQueue();
     // The stored queue and index are the view model's.
     void expectQueueStored() const;
-    // Installs a queue and index as if restored from an earlier run.
-    void startWithQueue(const QStringList& fileNames, int index);
     // An item of the test library: a name in upper case is a folder, one
     // ending in "/" a folder without audio, one with a dot a file that is no
     // audio (made in F), any other a track.
