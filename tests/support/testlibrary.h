@@ -62,8 +62,10 @@ public:
         for (const auto& [folder, count] : {std::pair{'F', 3}, {'G', 3}, {'H', 2}, {'X', 2}}) {
             QList<MediaItem> files;
             for (int i = 1; i <= count; ++i) {
-                files.append(MediaItem::audioFile(
-                    path(QStringLiteral("%1/%2%3.wav").arg(folder).arg(QChar(folder).toLower()).arg(i))));
+                files.append(MediaItem::audioFile(path(QStringLiteral("%1/%2%3.wav")
+                                                           .arg(folder)
+                                                           .arg(QChar(folder).toLower())
+                                                           .arg(i))));
                 testsupport::writeWav(files.last().path(), framesPerFile, sampleRate);
             }
             folders.append(MediaItem::folder(path(QString(folder)), files));

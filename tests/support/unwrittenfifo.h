@@ -3,9 +3,7 @@
 #include <QFile>
 #include <QString>
 #include <atomic>
-#include <condition_variable>
 #include <fcntl.h>
-#include <mutex>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -22,24 +20,20 @@ public:
         const QByteArray name = QFile::encodeName(path);
         m_created = mkfifo(name.constData(), 0644) == 0;
         m_watchdog = std::thread([this, name, graceMs] {
-            std::unique_lock lock(m_mutex);
-            auto wait = std::chrono::milliseconds(graceMs);
-            while (!m_changed.wait_for(lock, wait, [this] { return m_stopping; })) {
+            for (int waitedMs = 0; !m_stopping; waitedMs += 10) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                if (waitedMs < graceMs || waitedMs % 50 != 0)
+                    continue;
                 // Succeeds only while a reader has it open or waits to.
                 if (const int fd = open(name.constData(), O_WRONLY | O_NONBLOCK); fd >= 0) {
                     m_released = true;
                     close(fd);
                 }
-                wait = std::chrono::milliseconds(50);
             }
         });
     }
     ~UnwrittenFifo() {
-        {
-            std::lock_guard lock(m_mutex);
-            m_stopping = true;
-        }
-        m_changed.notify_all();
+        m_stopping = true;
         m_watchdog.join();
         QFile::remove(m_path);
     }
@@ -52,10 +46,7 @@ public:
 private:
     QString m_path;
     bool m_created = false;
-    std::atomic<bool> m_released{false};
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    bool m_stopping = false;
+    std::atomic<bool> m_released{false}, m_stopping{false};
     std::thread m_watchdog;
 };
 
