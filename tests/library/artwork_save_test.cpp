@@ -3,8 +3,6 @@
 #include "library/artworksaver.h"
 #include "library/artworkstore.h"
 #include "library/foldergrant.h"
-#include "support/mediafixtures.h"
-#include "support/testsupport.h"
 #include "support/viewmodelfixture.h"
 
 #include <QElapsedTimer>
@@ -68,9 +66,25 @@ HttpServer::Response image(const QByteArray& type, const QByteArray& body) {
 
 class ArtworkSave : public vmtest::PlaybackFixture {
 protected:
+    // Pictures, pages that are none, and a chain of redirects hop0, ...,
+    // hop5 to the picture.
     void SetUp() override {
         PlaybackFixture::SetUp();
         startViewModel();
+        server.routes["/cover.png"] = image("image/png; charset=binary", png);
+        server.routes["/page"] = image("text/html", png); // picture bytes, but the type decides
+        // No length given: the body is counted as it comes.
+        server.routes["/long.png"] = {"HTTP/1.0 200 OK\r\nContent-Type: image/png",
+                                      png + QByteArray(200 * 1024, '\0')};
+        // Announces 60 MB and then stalls: only the size can end it early.
+        server.routes["/huge.png"] = {image("image/png", png).head + "000000", png, true};
+        server.routes["/silent.png"] = {};
+        for (int hop = 0; hop < 6; ++hop)
+            server.redirect(
+                QStringLiteral("/hop%1").arg(hop),
+                server.url(hop == 5 ? "/cover.png" : QStringLiteral("/hop%1").arg(hop + 1)));
+        library->add("secret.png", png);
+        server.redirect("/to-file", QUrl::fromLocalFile(library->path("secret.png")));
     }
     // Runs a save to its end; the image it gave (null: refused).
     QImage save(const QUrl& source, const DownloadLimits& limits = {}) {
@@ -83,6 +97,7 @@ protected:
     QString cover() const { return library->path("F/folder.jpg"); }
     MediaItem album() const { return library->folder("F"); }
 
+    const QByteArray png = pngBytes(Qt::magenta);
     HttpServer server;
     QSignalSpy updates{&AppNotifications::shared(), &AppNotifications::artworkUpdated};
 };
@@ -92,13 +107,13 @@ protected:
 TEST_F(ArtworkSave, ADroppedFileIsCopiedUnchangedAndTheSelectedTrackReloaded) {
     writeFile(cover(), pngBytes(Qt::red));
     vm->setSelectedFile(library->file("f1"));
-    const QByteArray png = pngBytes(Qt::green);
-    library->add("dropped.png", png);
+    const QByteArray dropped = pngBytes(Qt::green);
+    library->add("dropped.png", dropped);
 
     vm->saveArtwork(QUrl::fromLocalFile(library->path("dropped.png")), library->file("f2"));
     ASSERT_TRUE(waitUntil([&] { return updates.count() > 0; }));
 
-    EXPECT_EQ(readFile(cover()), png) << "the bytes are not re-encoded";
+    EXPECT_EQ(readFile(cover()), dropped) << "the bytes are not re-encoded";
     EXPECT_EQ(updates[0][0].toString(), album().id());
     EXPECT_EQ(memoryCachedArtwork(MediaCacheManager::shared(), album().url()).pixelColor(0, 0),
               QColor(Qt::green));
@@ -110,71 +125,44 @@ TEST_F(ArtworkSave, ADroppedFileIsCopiedUnchangedAndTheSelectedTrackReloaded) {
     EXPECT_EQ(vm->currentArtwork().pixelColor(0, 0), QColor(Qt::green));
 }
 
-TEST_F(ArtworkSave, UndecodableBytesAreWrittenButNotAnnounced) {
-    library->add("fake.png", "no picture in here");
-    vm->saveArtwork(QUrl::fromLocalFile(library->path("fake.png")), album());
-    finishScans();
-    EXPECT_EQ(readFile(cover()), "no picture in here");
-    EXPECT_EQ(updates.count(), 0);
-    EXPECT_TRUE(memoryCachedArtwork(MediaCacheManager::shared(), album().url()).isNull());
-}
-
-TEST_F(ArtworkSave, AccessToTheMediaFolderIsHeldForTheSave) {
+// Undecodable bytes are written but not announced; access to the media
+// folder is held for each save.
+TEST_F(ArtworkSave, AccessIsHeldForTheSaveAndOnlyPicturesAreAnnounced) {
     vm->openFolder(library->rootUrl());
     finishScans();
+    library->add("fake.png", "no picture in here");
     library->add("dropped.png", pngBytes(Qt::green));
-    for (const char* source : {"dropped.png", "missing.png"}) {
+    for (const char* source : {"fake.png", "missing.png", "dropped.png"}) {
         vm->saveArtwork(QUrl::fromLocalFile(library->path(source)), album());
         EXPECT_EQ(FolderGrant::accessCount(library->rootUrl()), 2) << source;
         finishScans();
         EXPECT_EQ(FolderGrant::accessCount(library->rootUrl()), 1) << source;
+        EXPECT_EQ(updates.count(), source[0] == 'd') << source;
+        if (source[0] == 'f')
+            EXPECT_EQ(readFile(cover()), "no picture in here");
     }
-    EXPECT_EQ(updates.count(), 1);
 }
 
 TEST_F(ArtworkSave, WebImagesAreSavedThroughUpToFiveRedirects) {
-    const QByteArray png = pngBytes(Qt::magenta);
-    server.routes["/cover"] = image("image/png; charset=binary", png);
-    for (int hop = 0; hop < 5; ++hop)
-        server.redirect(QStringLiteral("/hop%1").arg(hop),
-                        server.url(hop == 4 ? "/cover" : QStringLiteral("/hop%1").arg(hop + 1)));
-    // No length given: the body is counted as it comes.
-    server.routes["/long.png"] = {"HTTP/1.0 200 OK\r\nContent-Type: image/png",
-                                  png + QByteArray(200 * 1024, '\0')};
     DownloadLimits limits;
     limits.maxBytes = 1024 * 1024;
-    for (const char* path : {"/cover", "/hop0", "/long.png"}) {
+    for (const char* path : {"/cover.png", "/hop1", "/long.png"}) {
         QFile::remove(cover());
         EXPECT_EQ(save(server.url(path), limits).pixelColor(0, 0), QColor(Qt::magenta)) << path;
         EXPECT_TRUE(readFile(cover()).startsWith(png)) << path;
     }
-    vm->saveArtwork(server.url("/cover"), album());
+    vm->saveArtwork(server.url("/cover.png"), album());
     ASSERT_TRUE(waitUntil([&] { return updates.count() > 0; }));
     EXPECT_EQ(updates[0][0].toString(), album().id());
 }
 
 // Each ends soon, without a picture, quietly, and leaves the folder alone.
 TEST_F(ArtworkSave, RefusedSources) {
-    const QByteArray png = pngBytes(Qt::red);
-    server.routes["/page"] = image("text/html", png); // picture bytes, but the type decides
-    server.routes["/untyped"] = {"HTTP/1.0 200 OK", png};
-    // Announces 60 MB and then stalls: only the size can end it early.
-    server.routes["/huge.png"] = {image("image/png", png).head + "000000", png, true};
-    server.routes["/long.png"] = {"HTTP/1.0 200 OK\r\nContent-Type: image/png",
-                                  png + QByteArray(200 * 1024, '\0')};
-    server.routes["/silent.png"] = {};
-    server.routes["/end.png"] = image("image/png", png);
-    for (int hop = 0; hop < 6; ++hop)
-        server.redirect(QStringLiteral("/hop%1").arg(hop),
-                        server.url(hop == 5 ? "/end.png" : QStringLiteral("/hop%1").arg(hop + 1)));
-    library->add("secret.png", png);
-    server.redirect("/to-file", QUrl::fromLocalFile(library->path("secret.png")));
     DownloadLimits small, brief;
     small.maxBytes = 64 * 1024;
     brief.timeoutMs = 300;
     const std::pair<QUrl, DownloadLimits> rows[] = {
         {server.url("/page"), {}},
-        {server.url("/untyped"), {}},
         {server.url("/huge.png"), {}},
         {server.url("/long.png"), small},
         {server.url("/silent.png"), brief},
@@ -182,7 +170,6 @@ TEST_F(ArtworkSave, RefusedSources) {
         {server.url("/to-file"), {}},
         {QUrl::fromLocalFile(library->path("missing.png")), {}},
         {QUrl("ftp://127.0.0.1/cover.png"), {}},
-        {QUrl("data:image/png;base64,AAAA"), {}},
     };
     takeLines();
     for (const auto& [source, limits] : rows) {
@@ -194,7 +181,7 @@ TEST_F(ArtworkSave, RefusedSources) {
         EXPECT_FALSE(QFile::exists(cover()));
     }
     EXPECT_EQ(takeLines(), QStringList());
-    EXPECT_EQ(server.requests.value("/end.png"), 0) << "the sixth hop is not taken";
+    EXPECT_EQ(server.requests.value("/cover.png"), 0) << "the sixth hop is not taken";
     // A folder whose place a file takes gets no cover, and the file stays.
     library->add("Blocked", "a file");
     vm->saveArtwork(QUrl::fromLocalFile(library->path("secret.png")),

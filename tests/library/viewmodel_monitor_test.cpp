@@ -1,7 +1,5 @@
-#include "support/testsupport.h"
 #include "support/viewmodelfixture.h"
 
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFileSystemWatcher>
 #include <QSignalSpy>
@@ -24,10 +22,6 @@ protected:
         installedTrees.clear();
         takeLines();
     }
-    // Waits for a line, keeping all that came.
-    bool waitForLine(const QString& line) {
-        return waitUntil([&] { return (lines += takeLines()).contains(line); });
-    }
     // Adds a file to `folder` and waits until a watcher of its own has seen
     // it, so that the view model's watch has seen it too, if it would.
     void addSeen(const QString& folder) {
@@ -38,7 +32,6 @@ protected:
         for (int i = 0; i < 3; ++i)
             QCoreApplication::processEvents();
     }
-    QStringList lines;
 };
 
 using FolderWatchRealtime = FolderWatch;
@@ -65,7 +58,8 @@ TEST_F(FolderWatch, AfterUnloadTheRefreshDoesNothing) {
     vm->unloadFolder();
     installedTrees.clear();
     library->add("new.wav");
-    ASSERT_TRUE(waitForLine(kDebounceLine));
+    QStringList lines;
+    ASSERT_TRUE(waitUntil([&] { return (lines += takeLines()).contains(kDebounceLine); }));
     finishScans();
     EXPECT_FALSE((lines + takeLines()).contains(kRefreshLine));
     EXPECT_TRUE(installedTrees.isEmpty());
@@ -95,7 +89,7 @@ TEST_F(FolderWatchRealtime, ABurstGivesOneRefreshTwoSecondsAfterItsLastChange) {
     const qint64 refreshAfterMs = sinceLastChange.elapsed();
     EXPECT_GE(refreshAfterMs, 1900);
     EXPECT_LE(refreshAfterMs, 3500);
-    lines = takeLines();
+    QStringList lines = takeLines();
     lines.removeDuplicates();
     EXPECT_EQ(lines, (QStringList{"Detected file system change in: " + library->path(),
                                   kDebounceLine, kRefreshLine}));
