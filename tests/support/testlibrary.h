@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <optional>
 
@@ -36,15 +35,8 @@ inline QStringList names(const QList<MediaItem>& items) {
 
 // Names in the order the file system lists them (hidden names left out).
 inline QStringList listingOrder(const QString& folderPath) {
-    QStringList result;
-    DIR* dir = opendir(QFile::encodeName(folderPath).constData());
-    while (const dirent* entry = dir ? readdir(dir) : nullptr) {
-        if (entry->d_name[0] != '.')
-            result.append(QFile::decodeName(entry->d_name));
-    }
-    if (dir)
-        closedir(dir);
-    return result;
+    return QDir(folderPath)
+        .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
 }
 
 // A media folder on disk, ".../Music" in a temporary directory (its canonical
