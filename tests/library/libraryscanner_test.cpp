@@ -6,8 +6,11 @@
 #include "support/testlibrary.h"
 
 #include <atomic>
+#include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace vmtest;
 using testsupport::capturedLines;

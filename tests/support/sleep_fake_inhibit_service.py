@@ -1,8 +1,8 @@
 #!/usr/bin/python3
 """Owns, on the session bus, the sleep inhibition services asked for and logs
 one line per call to --log, so a test sees what was taken and given back."""
-import argparse
 import os
+import sys
 
 import dbus
 import dbus.service
@@ -76,25 +76,21 @@ class Login1(Service):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--log", required=True)
-    for flag in ("--portal", "--screensaver", "--login1"):
-        parser.add_argument(flag, action="store_true")
-    args = parser.parse_args()
+    # --log PATH, and --portal, --screensaver, --login1 for the services to own
+    arguments = sys.argv[1:]
+    log_file = open(arguments[arguments.index("--log") + 1], "a", buffering=1)
+    log = lambda line: log_file.write(line + "\n")
     DBusGMainLoop(set_as_default=True)
     bus = dbus.SessionBus()
-    log_file = open(args.log, "a", buffering=1)
-    log = lambda line: log_file.write(line + "\n")
     keep = []
-    for wanted, name, kind, path in (
-            (args.portal, "org.freedesktop.portal.Desktop", Portal, "/org/freedesktop/portal/desktop"),
-            (args.screensaver, SCREENSAVER, ScreenSaver, "/org/freedesktop/ScreenSaver"),
-            (args.login1, "org.freedesktop.login1", Login1, "/org/freedesktop/login1")):
-        if wanted:
+    for flag, name, kind, path in (
+            ("--portal", "org.freedesktop.portal.Desktop", Portal, "/org/freedesktop/portal/desktop"),
+            ("--screensaver", SCREENSAVER, ScreenSaver, "/org/freedesktop/ScreenSaver"),
+            ("--login1", "org.freedesktop.login1", Login1, "/org/freedesktop/login1")):
+        if flag in arguments:
             keep += [kind(bus, path, log), dbus.service.BusName(name, bus, do_not_queue=True)]
     print("ready", flush=True)
     GLib.MainLoop().run()
 
 
-if __name__ == "__main__":
-    main()
+main()
