@@ -243,8 +243,11 @@ TEST_F(RestoreLastFolder, TheStoredGrantMustResolve) {
 
 using FolderAccess = LibraryFixture;
 
-TEST_F(FolderAccess, TheChosenFolderIsGrantedAndOpened) {
+// Access is renewed on activation, and given up when the folder is gone.
+TEST_F(FolderAccess, TheChosenFolderIsGrantedOpenedAndRenewed) {
     startViewModel().setShowPermissionAlert(true);
+    vm->refreshSecurityScopeAccess();
+    EXPECT_EQ(takeLines("access"), QStringList()) << "no folder, nothing to renew";
     // Chosen on the command line: a relative path with a trailing separator.
     const QString previous = QDir::currentPath();
     QDir::setCurrent(library->path("F"));
@@ -265,22 +268,7 @@ TEST_F(FolderAccess, TheChosenFolderIsGrantedAndOpened) {
     openCommandLineFolder(*vm, {"tolvane"});
     finishScans();
     EXPECT_TRUE(installedTrees.isEmpty() && vm->showPermissionAlert());
-    EXPECT_EQ(FolderGrant::accessCount(library->rootUrl()), 1);
-
-    // A folder that cannot be granted is reported and still opens.
-    const QUrl missing = QUrl::fromLocalFile(library->path("Missing"));
-    vm->acceptChosenFolder(missing);
-    finishScans();
-    EXPECT_EQ(takeLines("bookmark"), QStringList{"Failed to save bookmark: " + missing.path() +
-                                                 ": No such file or directory"});
-    EXPECT_NE(storedGrant(), missing);
-    EXPECT_TRUE(vm->currentRootURL() == missing && vm->rootFolder()->children->isEmpty());
-}
-
-TEST_F(FolderAccess, ActivationRenewsAccess) {
-    startViewModel().refreshSecurityScopeAccess();
-    EXPECT_EQ(takeLines("access"), QStringList()) << "no folder, nothing to renew";
-    openLibrary();
+    takeLines();
     vm->refreshSecurityScopeAccess();
     EXPECT_EQ(takeLines(), (QStringList{"Refreshing security scope access for: " + library->path(),
                                         "Access refresh success: true"}));
@@ -289,6 +277,16 @@ TEST_F(FolderAccess, ActivationRenewsAccess) {
     vm->refreshSecurityScopeAccess();
     EXPECT_EQ(takeLines("success"), QStringList{"Access refresh success: false"});
     EXPECT_EQ(FolderGrant::accessCount(library->rootUrl()), 0);
+}
+
+TEST_F(FolderAccess, AFolderThatCannotBeGrantedIsReportedAndStillOpens) {
+    const QUrl missing = QUrl::fromLocalFile(library->path("Missing"));
+    startViewModel().acceptChosenFolder(missing);
+    finishScans();
+    EXPECT_EQ(takeLines("bookmark"), QStringList{"Failed to save bookmark: " + missing.path() +
+                                                 ": No such file or directory"});
+    EXPECT_TRUE(vm->currentRootURL() == missing && vm->rootFolder()->children->isEmpty());
+    EXPECT_FALSE(QSettings().contains(kBookmark));
 }
 
 using UnloadFolder = LibraryFixture;
