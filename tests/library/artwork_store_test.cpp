@@ -112,10 +112,9 @@ TEST(ArtworkStore, ResolvingAFolderFollowsItsChain) {
     }
 }
 
-// The playing track's artwork from image files beside it (the entries are
-// the track information's business): by exactly these names, the first that
-// decodes; read again each time, stored for the folder a turn later; nothing
-// for a track not downloaded yet.
+// The playing track's artwork from image files beside it: by exactly these
+// names, the first that decodes; read again each time, stored for the folder
+// a turn later; nothing for a track not downloaded yet.
 TEST(ArtworkStore, TheCurrentArtworkComesFromTheFirstImageFileThatDecodes) {
     QTemporaryDir dir;
     for (const QString entry : {"folder.jpg:", "folder.png:red", "cover.JPG:red", "front.png:red",
@@ -140,6 +139,22 @@ TEST(ArtworkStore, TheCurrentArtworkComesFromTheFirstImageFileThatDecodes) {
     const auto folderEntry = [&] { return centre(cachedArtwork(folderUrlOf(track))); };
     EXPECT_FALSE(folderEntry().isValid());
     EXPECT_TRUE(waitUntil([&] { return folderEntry() == QColor(Qt::white); }));
+
+    // Entries come before files: the folder's (here read back from its file),
+    // then the track's before it; an entry already shown is not shown again.
+    cacheArtwork(filledImage(Qt::green), folderUrlOf(track));
+    waitForArtworkFiles();
+    MediaCacheManager::shared().artworkMemoryCache().clear();
+    for (const QColor color : {QColor(Qt::green), QColor(Qt::red)}) {
+        if (color == Qt::red)
+            cacheArtwork(filledImage(Qt::red), track);
+        EXPECT_EQ(capturedLines([&] {
+                      vm.loadCurrentArtwork(track);
+                      vm.loadCurrentArtwork(track);
+                  }).size(),
+                  1);
+        EXPECT_EQ(centre(vm.currentArtwork()), color);
+    }
 
     // A file far larger than what is allocated behind it: not downloaded yet.
     ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.resize(1 << 20));

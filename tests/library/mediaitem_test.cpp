@@ -78,7 +78,7 @@ TEST(LibraryStructureCache, AStoredTreeLoadsBackEqualWithOddNames) {
 }
 
 // Damaged bytes are refused whole, by the decoder and by the cache (which
-// also wants a folder at the root).
+// also wants a folder at the root), and the file is left as it was.
 TEST(LibraryStructureCache, DamagedFilesCountAsNoCache) {
     const QByteArray good = encodeMediaItem(sampleTree());
     const QByteArray rows[] = {
@@ -89,6 +89,8 @@ TEST(LibraryStructureCache, DamagedFilesCountAsNoCache) {
         R"({"url":"file:///a","isDirectory":true,"containsAudio":true,"children":{}})",
         good.left(good.size() / 2),
         QByteArray("garbage\xff\x00", 9),
+        "[]",
+        "",
     };
     TestLibrary library;
     for (const QByteArray& bytes : rows) {
@@ -97,5 +99,8 @@ TEST(LibraryStructureCache, DamagedFilesCountAsNoCache) {
         EXPECT_FALSE(error.isEmpty()) << bytes.toStdString();
         library.add("cache.json", bytes);
         EXPECT_FALSE(LibraryStructureCache::load(library.path("cache.json")).has_value());
+        EXPECT_EQ(testsupport::readFile(library.path("cache.json")), bytes) << "left alone";
     }
+    library.add("cache.json", encodeMediaItem(MediaItem::audioFile("/x.mp3")));
+    EXPECT_FALSE(LibraryStructureCache::load(library.path("cache.json"))) << "a file at the root";
 }
