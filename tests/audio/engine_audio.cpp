@@ -3,8 +3,7 @@
 #include "audio/audiooutput.h"
 #include "support/testsupport.h"
 
-#include <QProcess>
-#include <QtEndian>
+#include <QDataStream>
 #include <cmath>
 
 namespace enginetest {
@@ -32,10 +31,6 @@ Samples joined(const std::vector<Samples>& parts) {
     return all;
 }
 
-int64_t frameCount(const Samples& samples) {
-    return int64_t(samples.size() / 2);
-}
-
 void expectSamples(const Samples& actual, const Samples& expected, float tolerance) {
     ASSERT_EQ(frameCount(actual), frameCount(expected));
     for (size_t i = 0; i < expected.size(); ++i) {
@@ -57,29 +52,24 @@ float largestStep(const Samples& samples, int64_t from, int64_t to) {
 Samples writePcmWav(const QString& path, const Samples& samples, int sampleRate, int bits) {
     const int width = bits / 8;
     const double scale = bits == 16 ? 32768.0 : 8388608.0;
+    const auto dataBytes = quint32(samples.size() * width);
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out.setByteOrder(QDataStream::LittleEndian);
+    out.writeRawData("RIFF", 4);
+    out << quint32(36 + dataBytes);
+    out.writeRawData("WAVEfmt ", 8);
+    out << quint32(16) << quint16(1) << quint16(2) << quint32(sampleRate)
+        << quint32(sampleRate * 2 * width) << quint16(2 * width) << quint16(bits);
+    out.writeRawData("data", 4);
+    out << dataBytes;
     Samples stored(samples.size());
-    QByteArray bytes(44 + int(samples.size()) * width, '\0');
-    char* data = bytes.data() + 44;
-    for (size_t i = 0; i < samples.size(); ++i, data += width) {
+    for (size_t i = 0; i < samples.size(); ++i) {
         const auto code =
             int32_t(std::clamp(std::lround(samples[i] * scale), -long(scale), long(scale) - 1));
         stored[i] = float(code / scale);
-        for (int b = 0; b < width; ++b)
-            data[b] = char((code >> (8 * b)) & 0xFF);
+        out.writeRawData(reinterpret_cast<const char*>(&code), width); // little-endian host
     }
-    char* head = bytes.data();
-    memcpy(head, "RIFF", 4);
-    qToLittleEndian(uint32_t(bytes.size() - 8), head + 4);
-    memcpy(head + 8, "WAVEfmt ", 8);
-    qToLittleEndian(uint32_t(16), head + 16);
-    qToLittleEndian(uint16_t(1), head + 20);
-    qToLittleEndian(uint16_t(2), head + 22);
-    qToLittleEndian(uint32_t(sampleRate), head + 24);
-    qToLittleEndian(uint32_t(sampleRate * 2 * width), head + 28);
-    qToLittleEndian(uint16_t(2 * width), head + 32);
-    qToLittleEndian(uint16_t(bits), head + 34);
-    memcpy(head + 36, "data", 4);
-    qToLittleEndian(uint32_t(bytes.size() - 44), head + 40);
     testsupport::writeFile(path, bytes);
     return stored;
 }
@@ -87,46 +77,26 @@ Samples writePcmWav(const QString& path, const Samples& samples, int sampleRate,
 bool ffmpeg(const QString& input, const QString& output, const QStringList& arguments) {
     QByteArray log;
     const int code = testsupport::runProgram(
-        "ffmpeg", QStringList{"-v", "error", "-y", "-i", input} + arguments << output, &log);
+        "ffmpeg",
+        QStringList{"-v", "error", "-y"} +
+                (input.startsWith('/') ? QStringList{} : QStringList{"-f", "lavfi"})
+            << "-i" << input << arguments << output,
+        &log);
     if (code != 0)
         ADD_FAILURE() << "ffmpeg failed for " << output.toStdString() << ": " << log.toStdString();
     return code == 0;
 }
 
 Samples ffmpegDecode(const QString& path, int channels) {
-    QProcess process;
-    process.start("ffmpeg", {"-v", "error", "-i", path, "-ac", QString::number(channels), "-f",
-                             "f32le", "-"});
-    process.waitForFinished(60000);
-    const QByteArray bytes = process.readAllStandardOutput();
+    QByteArray bytes; // standard error too, so nothing when ffmpeg fails
+    if (testsupport::runProgram(
+            "ffmpeg",
+            {"-v", "error", "-i", path, "-ac", QString::number(channels), "-f", "f32le", "-"},
+            &bytes) != 0)
+        return {};
     Samples samples(size_t(bytes.size()) / sizeof(float));
     memcpy(samples.data(), bytes.constData(), samples.size() * sizeof(float));
     return samples;
-}
-
-Samples readFloatWav(const QString& path, int* sampleRate) {
-    const QByteArray bytes = testsupport::readFile(path);
-    const auto* head = reinterpret_cast<const uchar*>(bytes.constData());
-    if (bytes.size() < 44 || !bytes.startsWith("RIFF") || bytes.mid(36, 4) != "data" ||
-        qFromLittleEndian<uint16_t>(head + 20) != 3 ||
-        qFromLittleEndian<uint16_t>(head + 22) != 2 ||
-        qFromLittleEndian<uint16_t>(head + 34) != 32 ||
-        44 + qsizetype(qFromLittleEndian<uint32_t>(head + 40)) > bytes.size())
-        return {};
-    if (sampleRate)
-        *sampleRate = int(qFromLittleEndian<uint32_t>(head + 24));
-    Samples samples(qFromLittleEndian<uint32_t>(head + 40) / sizeof(float));
-    memcpy(samples.data(), head + 44, samples.size() * sizeof(float));
-    return samples;
-}
-
-void EngineFixture::SetUp() {
-    ASSERT_TRUE(dir.isValid());
-    useWavOutput();
-}
-
-void EngineFixture::TearDown() {
-    AudioOutput::shared().configure("null");
 }
 
 void EngineFixture::useWavOutput(int sampleRate, bool realTime) {
@@ -137,7 +107,7 @@ void EngineFixture::useWavOutput(int sampleRate, bool realTime) {
 
 Samples EngineFixture::finishOutput() {
     AudioOutput::shared().configure("null");
-    return readFloatWav(outputPath, &writtenRate);
+    return ffmpegDecode(outputPath);
 }
 
 std::unique_ptr<QueuePlayer> EngineFixture::player(const QStringList& paths) {

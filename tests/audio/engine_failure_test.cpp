@@ -1,15 +1,13 @@
 // Files that cannot be played fail their item without crashing or hanging
 // the player; damaged files play what they hold; the next player plays.
-
 #include "engine_audio.h"
 #include "playback/durationloader.h"
 #include "playback/firstchannelreader.h"
+#include "support/mediafixtures.h"
 #include "support/testsupport.h"
 #include "support/unwrittenfifo.h"
 
 #include <QElapsedTimer>
-#include <QFile>
-#include <QImage>
 #include <QRandomGenerator>
 
 using namespace enginetest;
@@ -41,11 +39,7 @@ TEST_F(FailureTest, AFileThatCannotPlayFailsItsItemPromptly) {
     for (char& byte : noise)
         byte = char(generator.bounded(256));
     const QByteArray m4a = encoded("whole.m4a"), flac = encoded("whole.flac");
-    QImage image(16, 16, QImage::Format_RGB32);
-    image.fill(Qt::blue);
-    image.save(path("image.png"));
-    // A header that promises more than the file holds.
-    const QByteArray headerOnly =
+    const QByteArray headerOnly = // promises more than the file holds
         "RIFF\xff\xff\xff\xffWAVEfmt " +
         QByteArray::fromHex("10000000010001001f0000003e00000200100064617461ffffff00");
     std::vector<std::pair<QString, std::optional<QByteArray>>> files = {
@@ -56,7 +50,7 @@ TEST_F(FailureTest, AFileThatCannotPlayFailsItsItemPromptly) {
         {"cut-in-header.flac", flac.left(20)},
         {"header-then-noise.flac", flac.left(12) + noise.left(8000)},
         {"header-only.wav", headerOnly},
-        {"image.mp3", testsupport::readFile(path("image.png"))},
+        {"image.mp3", testsupport::pngBytes(Qt::blue)},
         {"pipe.flac", std::nullopt}, // a FIFO nobody writes to
     };
     for (const char* extension : {"flac", "mp3", "m4a", "wav", "aac"})
@@ -75,8 +69,7 @@ TEST_F(FailureTest, AFileThatCannotPlayFailsItsItemPromptly) {
             queue->play();
             ASSERT_TRUE(waitUntil([&] { return item->status() == PlayerItem::Status::Failed; }));
             EXPECT_FALSE(item->error().isEmpty());
-            EXPECT_TRUE(item->isPlaybackBufferEmpty());
-            EXPECT_FALSE(item->isPlaybackLikelyToKeepUp());
+            EXPECT_TRUE(item->isPlaybackBufferEmpty() && !item->isPlaybackLikelyToKeepUp());
             EXPECT_EQ(queue->currentItem(), item);
             EXPECT_EQ(queue->timeControlStatus(),
                       QueuePlayer::TimeControlStatus::WaitingToPlayAtSpecifiedRate);
@@ -91,17 +84,12 @@ TEST_F(FailureTest, AFileThatCannotPlayFailsItsItemPromptly) {
     EXPECT_FALSE(fifo.releasedAReader());
 }
 
-// A truncated FLAC plays the start of the track and ends; audio under the
-// wrong extension plays whole.
-TEST_F(FailureTest, DamagedOrMisnamedAudioPlaysWhatItHolds) {
+TEST_F(FailureTest, ATruncatedFileSoundsAsFarAsItGoes) {
     const QByteArray flac = encoded("whole.flac");
     testsupport::writeFile(path("cut.flac"), flac.left(flac.size() / 2));
     const Samples output = render({path("cut.flac")});
-    EXPECT_GT(frameCount(output), 0);
-    EXPECT_LT(frameCount(output), Frames);
+    EXPECT_TRUE(frameCount(output) > 0 && frameCount(output) < Frames);
     expectSamples(output, slice(good, 0, frameCount(output)));
-    QFile::rename(path("whole.flac"), path("named.mp3"));
-    expectSamples(render({path("named.mp3")}), good);
 }
 
 // A failed next item (or a remote one in an empty queue) stops the queue
@@ -125,10 +113,9 @@ TEST_F(FailureTest, AFailedNextItemStopsTheQueueThere) {
     expectSamples(finishOutput(), good);
 }
 
-// The cancel flag reaches into FFmpeg's reading, so a reader on a pool
-// thread can be ended whatever it waits for.
+// The cancel flag reaches into FFmpeg's reading, whatever a reader waits for.
 TEST_F(FailureTest, CancellingEndsAReadMidway) {
-    constexpr int LongFrames = Rate * 60; // longer than FFmpeg buffers while it probes
+    constexpr int LongFrames = Rate * 60; // more than FFmpeg buffers while it probes
     const QString file = path("long.wav");
     writePcmWav(file, sine(LongFrames, Rate), Rate);
     std::atomic<bool> cancel{false};
@@ -138,33 +125,10 @@ TEST_F(FailureTest, CancellingEndsAReadMidway) {
     int64_t delivered = 0;
     EXPECT_FALSE(reader.readAll([&](const float*, int count) { delivered += count, cancel = true; },
                                 &error));
-    EXPECT_LT(delivered, LongFrames / 2);
-    EXPECT_FALSE(error.isEmpty());
+    EXPECT_TRUE(delivered < LongFrames / 2 && !error.isEmpty());
     EXPECT_FALSE(loadAssetDuration(QUrl::fromLocalFile(file), &cancel).ok());
     cancel = false;
     EXPECT_TRUE(loadAssetDuration(QUrl::fromLocalFile(file), &cancel).ok());
-}
-
-class FailureRealtime : public FailureTest {};
-
-TEST_F(FailureRealtime, FilesDeletedWhilePlayingNeitherCrashNorHang) {
-    useWavOutput(0, true);
-    for (const char* name : {"one.wav", "two.wav"})
-        QFile::copy(path("good.wav"), path(name));
-    std::unique_ptr<QueuePlayer> queue = player({path("one.wav"), path("two.wav")});
-    queue->play();
-    ASSERT_TRUE(waitUntil([&] { return queue->currentTime() > 0.05; }));
-    QFile::remove(path("one.wav"));
-    QFile::remove(path("two.wav"));
-    // Either the open files play on or the item fails; the player ends or waits.
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            PlayerItem* item = queue->currentItem();
-            return !item || item->status() == PlayerItem::Status::Failed;
-        },
-        10000));
-    queue.reset();
-    expectNextLoadPlays();
 }
 
 } // namespace

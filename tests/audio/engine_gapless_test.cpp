@@ -1,6 +1,5 @@
 // Sample-exact joins: a continuous signal cut into files at positions that
 // are not frame-aligned must come out of the output as the original signal.
-
 #include "engine_audio.h"
 
 extern "C" {
@@ -17,19 +16,18 @@ const std::vector<int64_t> Cuts = {0, 30011, 71093, 110251};
 
 class GaplessTest : public EngineFixture {
 protected:
-    // Cuts `signal` into WAV files (16 and 24 bits in turn) converted to
-    // `extension`; returns their paths and, in `stored`, the samples they hold.
-    QStringList cut(const Samples& signal, Samples* stored, const QString& extension,
-                    const QStringList& arguments = {}) {
+    // Cuts the sine into WAV files (16 and 24 bits in turn) converted to
+    // `extension`; `stored` receives the samples the WAVs hold.
+    QStringList cut(Samples* stored, const QString& extension, const QStringList& arguments = {}) {
+        const Samples signal = sine(int(Cuts.back()), Rate);
         QStringList paths;
-        stored->clear();
         for (size_t i = 0; i + 1 < Cuts.size(); ++i) {
             const QString wav = path(QString("part%1.wav").arg(i));
             const Samples part = writePcmWav(wav, slice(signal, Cuts[i], Cuts[i + 1] - Cuts[i]),
                                              Rate, i % 2 ? 24 : 16);
             stored->insert(stored->end(), part.begin(), part.end());
             paths << path(QString("part%1.%2").arg(i).arg(extension));
-            if (extension != QLatin1String("wav"))
+            if (extension != "wav")
                 EXPECT_TRUE(ffmpeg(wav, paths.last(), arguments));
         }
         return paths;
@@ -40,37 +38,31 @@ TEST_F(GaplessTest, LosslessCutsOfMixedDepthPlayBackAsTheOriginalSignal) {
     for (const char* extension : {"wav", "flac"}) {
         SCOPED_TRACE(extension);
         Samples original;
-        const Samples output = render(cut(sine(int(Cuts.back()), Rate), &original, extension));
-        EXPECT_EQ(writtenRate, Rate);
-        expectSamples(output, original);
+        expectSamples(render(cut(&original, extension)), original);
     }
 }
 
 TEST_F(GaplessTest, Mp3CutsKeepTheirLengthAndJoinWithoutAGap) {
     Samples original;
-    const QStringList mp3s = cut(sine(int(Cuts.back()), Rate), &original, "mp3", {"-b:a", "192k"});
+    const QStringList mp3s = cut(&original, "mp3", {"-b:a", "192k"});
     const Samples output = render(mp3s);
     ASSERT_EQ(frameCount(output), Cuts.back());
-
-    // The codec is least faithful at the edges of a file; the joins show
-    // exactly that and nothing more: the output is the files' own decodes
-    // laid end to end.
+    // The output is the files' own decodes laid end to end (the codec is
+    // least faithful at a file's edges, which the joins show and no more)...
     std::vector<Samples> decodes;
     for (const QString& mp3 : mp3s)
         decodes.push_back(ffmpegDecode(mp3));
     expectSamples(output, joined(decodes), 1e-6f);
-
-    // And it lines up with the original: a gap or a shifted track would leave
-    // errors of the signal's own size (0.5) around the join.
-    for (size_t i = 1; i + 1 < Cuts.size(); ++i) {
-        const Samples around = slice(output, Cuts[i] - 1152, 2304);
-        expectSamples(around, slice(original, Cuts[i] - 1152, 2304), 0.15f);
-    }
+    // ...and lines up with the original: a gap or a shift would leave errors
+    // of the signal's own size (0.5) around a join.
+    for (size_t i = 1; i + 1 < Cuts.size(); ++i)
+        expectSamples(slice(output, Cuts[i] - 1152, 2304), slice(original, Cuts[i] - 1152, 2304),
+                      0.15f);
 }
 
+// The encoded file is longer than its tag says: only the tag explains where
+// the output stops.
 TEST_F(GaplessTest, M4aEndsAtTheLengthOfItsITunesGaplessTag) {
-    // The encoded file is longer than the tag says, so only the tag explains
-    // where the output stops.
     constexpr int64_t Stated = 52000;
     writePcmWav(path("long.wav"), sine(60000, Rate), Rate);
     const QString m4a = path("tagged.m4a");
@@ -80,56 +72,43 @@ TEST_F(GaplessTest, M4aEndsAtTheLengthOfItsITunesGaplessTag) {
                             .arg(Stated, 16, 16, QLatin1Char('0'))}));
     const Samples decoded = ffmpegDecode(m4a);
     ASSERT_GT(frameCount(decoded), 60000); // FFmpeg alone plays the padding
-    const Samples output = render({m4a});
-    expectSamples(output, slice(decoded, 0, Stated), 1e-6f);
+    expectSamples(render({m4a}), slice(decoded, 0, Stated), 1e-6f);
 }
 
 TEST_F(GaplessTest, M4aCutsEndAtTheirEditListsWithoutPaddingAtTheJoins) {
     Samples original;
-    const Samples output = render(
-        cut(sine(int(Cuts.back()), Rate), &original, "m4a", {"-c:a", "aac", "-b:a", "192k"}));
-    const int64_t tracks = int64_t(Cuts.size()) - 1;
-    EXPECT_LE(std::abs(frameCount(output) - Cuts.back()), 64 * tracks);
+    const Samples output = render(cut(&original, "m4a", {"-c:a", "aac", "-b:a", "192k"}));
+    EXPECT_LE(std::abs(frameCount(output) - Cuts.back()), 64 * int64_t(Cuts.size() - 1));
     EXPECT_LT(frameCount(output), Cuts.back() + 1024); // not one frame of padding
-
     // A padding block of silence at a join would show as a long quiet run.
-    int64_t quietRun = 0;
-    int64_t longestQuiet = 0;
+    int64_t quietRun = 0, longestQuiet = 0;
     for (int64_t i = 0; i < frameCount(output); ++i) {
         const bool quiet = std::abs(output[2 * i]) < 0.01f && std::abs(output[2 * i + 1]) < 0.01f;
-        quietRun = quiet ? quietRun + 1 : 0;
-        longestQuiet = std::max(longestQuiet, quietRun);
+        longestQuiet = std::max(longestQuiet, quietRun = quiet ? quietRun + 1 : 0);
     }
     EXPECT_LT(longestQuiet, 8);
 }
 
+// One sine, its first part at 44.1 kHz and its second at 48 kHz.
 TEST_F(GaplessTest, A44100TrackJoinsA48000TrackWithoutAGapOrClick) {
-    // One sine, its first part at 44.1 kHz and its second at 48 kHz.
-    constexpr int FirstFrames = 44100 + 1234;
-    constexpr int SecondRate = 48000;
-    constexpr int SecondFrames = 48000 - 777;
-    const double seconds = double(FirstFrames) / Rate;
-    const QString first = path("first.flac");
-    const QString second = path("second.flac");
+    constexpr int FirstFrames = 44100 + 1234, SecondRate = 48000, SecondFrames = 48000 - 777;
+    const int64_t secondOffset = std::llround(double(FirstFrames) / Rate * SecondRate);
     writePcmWav(path("first.wav"), sine(FirstFrames, Rate), Rate);
-    writePcmWav(path("second.wav"),
-                sine(SecondFrames, SecondRate, 440.0, std::llround(seconds * SecondRate)),
+    writePcmWav(path("second.wav"), sine(SecondFrames, SecondRate, 440.0, secondOffset),
                 SecondRate);
-    ASSERT_TRUE(ffmpeg(path("first.wav"), first));
-    ASSERT_TRUE(ffmpeg(path("second.wav"), second));
-
+    ASSERT_TRUE(ffmpeg(path("first.wav"), path("first.flac")));
+    ASSERT_TRUE(ffmpeg(path("second.wav"), path("second.flac")));
     for (int outputRate : {Rate, SecondRate}) {
         SCOPED_TRACE(outputRate);
-        const Samples output = render({first, second}, outputRate);
-        ASSERT_EQ(writtenRate, outputRate);
+        const Samples output = render({path("first.flac"), path("second.flac")}, outputRate);
         const int64_t firstOut = av_rescale(FirstFrames, outputRate, Rate);
-        const int64_t expected = firstOut + av_rescale(SecondFrames, outputRate, SecondRate);
-        EXPECT_LE(std::abs(frameCount(output) - expected), 2);
+        EXPECT_LE(std::abs(frameCount(output) - firstOut -
+                           av_rescale(SecondFrames, outputRate, SecondRate)),
+                  2);
         const float inside =
             std::max(largestStep(output, 1000, firstOut - 1000),
                      largestStep(output, firstOut + 1000, frameCount(output) - 1000));
-        const float join = largestStep(output, firstOut - 4, firstOut + 4);
-        EXPECT_LE(join, inside * 1.1f);
+        EXPECT_LE(largestStep(output, firstOut - 4, firstOut + 4), inside * 1.1f);
     }
 }
 
