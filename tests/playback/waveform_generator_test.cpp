@@ -3,7 +3,7 @@
 #include "support/mediafixtures.h"
 #include "support/testsupport.h"
 
-#include <QDataStream>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <cmath>
 #include <gtest/gtest.h>
@@ -12,23 +12,14 @@ using namespace testsupport;
 
 namespace {
 
-// A 32-bit float WAV at 8 kHz holding exactly the given (interleaved) samples.
+// A 32-bit float WAV at 8 kHz holding exactly the given interleaved samples.
 void writeFloatWav(const QString& path, const std::vector<float>& samples, int channels) {
-    QByteArray data;
-    QDataStream out(&data, QIODevice::WriteOnly);
-    out.setByteOrder(QDataStream::LittleEndian);
-    out.setFloatingPointPrecision(QDataStream::SinglePrecision);
-    const auto bytes = quint32(samples.size() * 4);
-    out.writeRawData("RIFF", 4);
-    out << quint32(36 + bytes);
-    out.writeRawData("WAVEfmt ", 8);
-    out << quint32(16) << quint16(3) << quint16(channels) << quint32(8000)
-        << quint32(8000 * 4 * channels) << quint16(4 * channels) << quint16(32);
-    out.writeRawData("data", 4);
-    out << bytes;
-    for (float sample : samples)
-        out << sample;
-    writeFile(path, data);
+    writeFile(path + ".raw", QByteArray(reinterpret_cast<const char*>(samples.data()),
+                                        qsizetype(samples.size() * sizeof(float))));
+    ASSERT_EQ(runProgram("ffmpeg", {"-v", "error", "-f", "f32le", "-ar", "8000", "-ac",
+                                    QString::number(channels), "-i", path + ".raw", "-c:a",
+                                    "pcm_f32le", path}),
+              0);
 }
 
 // Each file gives 1,500 values of which the largest is `largest` (and the
@@ -45,17 +36,16 @@ TEST(WaveformGenerator, FilesGiveFifteenHundredValuesScaledToOneOrNothing) {
     writeFile(path("text.mp3"), "this is no audio at all, only words");
     writeFloatWav(path("short.wav"), std::vector<float>(1499, 0.5f), 1);
     writeFloatWav(path("just.wav"), std::vector<float>(1500, 0.5f), 1);
-    const char* error = "Error generating waveform: ";
     const struct {
         const char* name;
         std::optional<float> largest, last;
-        QStringList lines;
+        bool error = false; // printed
     } rows[] = {
-        {"tone.flac", 1, {}, {}},      {"tone.mp3", 1, {}, {}},
-        {"tone.m4a", 1, {}, {}},       {"quiet.wav", 0, 0, {}}, // without dividing by zero
-        {"half.flac", 1, 0, {}}, // keeps its length, silent at the end
-        {"just.wav", 1, 1, {}},        {"short.wav", {}, {}, {}}, // fewer frames than buckets
-        {"text.mp3", {}, {}, {error}}, {"missing.flac", {}, {}, {error}},
+        {"tone.flac", 1, {}},       {"tone.mp3", 1, {}},
+        {"tone.m4a", 1, {}},        {"quiet.wav", 0, 0},   // without dividing by zero
+        {"half.flac", 1, 0},                               // keeps its length, silent at the end
+        {"just.wav", 1, 1},         {"short.wav", {}, {}}, // fewer frames than buckets
+        {"text.mp3", {}, {}, true}, {"missing.flac", {}, {}, true},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -63,10 +53,9 @@ TEST(WaveformGenerator, FilesGiveFifteenHundredValuesScaledToOneOrNothing) {
         const QStringList lines =
             capturedLines([&] { values = generateWaveform(QUrl::fromLocalFile(path(row.name))); });
         ASSERT_EQ(values.has_value(), row.largest.has_value());
-        ASSERT_EQ(lines.size(), row.lines.size());
-        for (qsizetype i = 0; i < lines.size(); ++i)
-            EXPECT_TRUE(lines[i].startsWith(row.lines[i]) && lines[i].size() > row.lines[i].size())
-                << lines[i].toStdString();
+        EXPECT_EQ(lines.filter(QRegularExpression("^Error generating waveform: .")).size(),
+                  lines.size());
+        EXPECT_EQ(lines.size(), row.error ? 1 : 0);
         if (!values)
             continue;
         EXPECT_EQ(values->size(), waveformBucketCount);
@@ -77,10 +66,10 @@ TEST(WaveformGenerator, FilesGiveFifteenHundredValuesScaledToOneOrNothing) {
     }
 }
 
+// Bucket i of 2 frames: the left channel at +-(i % 4 + 1) / 8, the right one
+// always loud; a trailing frame is the dropped remainder, loud on purpose.
+// The loudest bucket has RMS 0.5 and becomes exactly 1.0.
 TEST(WaveformGenerator, RmsPerBucketOfTheFirstChannelOnly) {
-    // Bucket i of 2 frames: the left channel at +-(i % 4 + 1) / 8, the right
-    // one always loud; one trailing frame is the dropped remainder and is
-    // loud on purpose.
     std::vector<float> samples;
     for (int i = 0; i < waveformBucketCount; ++i) {
         const float level = float(i % 4 + 1) / 8.0f;
@@ -91,11 +80,12 @@ TEST(WaveformGenerator, RmsPerBucketOfTheFirstChannelOnly) {
     writeFloatWav(dir.filePath("steps.wav"), samples, 2);
     const auto values = generateWaveform(QUrl::fromLocalFile(dir.filePath("steps.wav")));
     ASSERT_TRUE(values && values->size() == waveformBucketCount);
-    // The loudest bucket has RMS 0.5 and becomes exactly 1.0.
     for (int i : {0, 1, 2, 3, 4, 1497, 1498, 1499})
         EXPECT_FLOAT_EQ((*values)[i], float(i % 4 + 1) / 4.0f) << i;
 }
 
+// Floats come back exactly; all but arrays of numbers are refused, and short
+// arrays count as missing.
 TEST(WaveformCacheFile, KeepsFloatsExactlyAndRefusesAllButLongArraysOfNumbers) {
     QList<float> values;
     for (int i = 0; i < 1500; ++i)
@@ -104,7 +94,6 @@ TEST(WaveformCacheFile, KeepsFloatsExactlyAndRefusesAllButLongArraysOfNumbers) {
     for (const char* bad : {"{\"a\":1}", "[0.5, \"x\"]", "[0.5, "})
         EXPECT_FALSE(decodeWaveform(bad)) << bad;
     EXPECT_TRUE(decodeWaveform("[]"));
-    // Short arrays count as missing.
     QTemporaryDir dir;
     const QString file = dir.filePath("w.json");
     writeFile(file, encodeWaveform(QList<float>(1000, 0.25f)));
