@@ -1,14 +1,17 @@
 // Loading a file into a new player: the printed lines, the state it sets,
-// the player it builds and the waveform shown, on the fake player.
+// the player it builds and the waveform shown, on the fake player; seeking
+// through the view model and the position saved at quit.
 #include "cache/atomicfilewriter.h"
 #include "cache/cachekey.h"
 #include "cache/mediacachemanager.h"
-#include "playback/waveformcache.h"
+#include "playback/playbackpositionstore.h"
 #include "support/testsupport.h"
 #include "support/viewmodelfixture.h"
 #include "system/mprisservice.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QPointer>
 #include <QSemaphore>
 #include <QSettings>
@@ -126,32 +129,6 @@ TEST_F(LoadFile, ClicksDoNotWaitBehindBackgroundWorkAndLeftFilesAreSkipped) {
             << folder;
 }
 
-// A short cached waveform counts as missing: it is computed again, stored,
-// and served from the cache in the same turn from then on. Nothing stale is
-// shown meanwhile, nor a result for a track no longer selected.
-TEST_F(LoadFile, TheWaveformComesFromTheCacheOrIsComputedForTheSelectedTrack) {
-    const MediaItem item = library->file("g1");
-    const QString cache = waveformCacheFilePath(MediaCacheManager::shared(), item.url());
-    writeFile(cache, encodeWaveform(QList<float>(800, 0.5f)));
-    vm->setSelectedFile(item);
-    vm->setWaveformSamples(QList<float>(1500, 0.25f)); // an earlier track's
-    vm->loadWaveform(item);
-    EXPECT_TRUE(vm->waveformSamples().isEmpty());
-    ASSERT_TRUE(waitUntil([&] { return !vm->waveformSamples().isEmpty(); }));
-    const QList<float> computed = vm->waveformSamples();
-    AtomicFileWriter::shared().waitForIdle();
-    EXPECT_EQ(decodeWaveform(readFile(cache)), computed);
-    QFile::remove(item.path()); // from here on only the cache knows the waveform
-    vm->setWaveformSamples({});
-    vm->loadWaveform(item);
-    EXPECT_EQ(vm->waveformSamples(), computed);
-    vm->loadWaveform(library->file("g2"));
-    vm->setSelectedFile(library->file("g3"));
-    QThreadPool::globalInstance()->waitForDone();
-    settle();
-    EXPECT_TRUE(vm->waveformSamples().isEmpty());
-}
-
 TEST_F(LoadFile, ANewLoadDiscardsThePreviousPlayerAndItsObservers) {
     run("queue f1 f2 f3 0; load f1");
     QPointer<FakeQueuePlayer> first = fake();
@@ -214,8 +191,68 @@ TEST_F(LoadFile, BufferingFollowsThePlayerTheItemAndTheDownload) {
         fake()->setTimeControlStatus(row.status);
         vm->setIsDownloading(row.item.contains("downloading"));
         vm->updateBufferingState();
-        EXPECT_EQ(vm->isBuffering(), row.buffering) << int(row.status) << " " << row.item.toStdString();
+        EXPECT_EQ(vm->isBuffering(), row.buffering)
+            << int(row.status) << " " << row.item.toStdString();
     }
+}
+
+class Progress : public LoadFile {
+protected:
+    void SetUp() override {
+        LoadFile::SetUp();
+        vm->seek(1); // without a player: nothing
+        EXPECT_FALSE(vm->progress()->isSeeking());
+        vm->loadFile(library->file("f1"), false);
+    }
+};
+
+// A seek goes to the nearest media time step and holds the time until it
+// completes or is interrupted; late periodic updates do not move it.
+TEST_F(Progress, ASeekHoldsTheTimeUntilItCompletesOrIsInterrupted) {
+    fake()->reachTime(3);
+    vm->seek(40.0001);
+    EXPECT_TRUE(vm->progress()->isSeeking());
+    EXPECT_EQ(vm->progress()->currentTime(), 3.0) << "seeking does not write the time";
+    fake()->reachTime(3.05); // a late periodic update from before the seek
+    EXPECT_EQ(vm->progress()->currentTime(), 3.0);
+    fake()->completeSeek(true);
+    EXPECT_FALSE(vm->progress()->isSeeking());
+    fake()->reachTime(40);
+    EXPECT_EQ(vm->progress()->currentTime(), 40.0);
+    vm->seek(83.25), fake()->completeSeek(false);
+    EXPECT_FALSE(vm->progress()->isSeeking());
+    vm->seek(-3);
+    EXPECT_EQ(fake()->seeks, QList<double>({40.0, 83.25, 0.0}));
+}
+
+TEST_F(Progress, QuittingSavesTheSecondsAsAJsonNumberOnceTheTrackHasStarted) {
+    const QString folder = MediaCacheManager::shared().subdirectory("PlaybackPositions");
+    const QString file = folder + '/' + cacheKey(library->file("f1").url()) + ".json";
+    vm->savePlaybackPosition(); // at zero: nothing
+    EXPECT_TRUE(takeLines("^Saved").isEmpty() && !QFile::exists(file));
+    fake()->reachTime(83.25);
+    vm->savePlaybackPosition();
+    EXPECT_EQ(takeLines("^Saved"), QStringList{"Saved playback position: 83.25 for f1.wav"});
+    EXPECT_EQ(readFile(file), "83.25");
+    // The same track shares one file and the later quit wins.
+    vm->loadFile(library->file("f2"), false);
+    vm->loadFile(library->file("f1"), false);
+    fake()->reachTime(0.1 + 0.2);
+    QMetaObject::invokeMethod(QCoreApplication::instance(), "aboutToQuit", Qt::DirectConnection);
+    EXPECT_EQ(PlaybackPositionStore::decode(readFile(file)), 0.1 + 0.2);
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files).size(), 1);
+    fake()->reachTime(5); // without its folder the position is lost, and nothing breaks
+    QDir(folder).removeRecursively();
+    vm->savePlaybackPosition();
+    EXPECT_FALSE(QFile::exists(file));
+}
+
+TEST(PlaybackPositionStore, EncodesNumbersThatReadBackExactly) {
+    for (double seconds : {83.25, 0.1 + 0.2, 1e-7, 12345678.875, 1e21})
+        EXPECT_EQ(PlaybackPositionStore::decode(PlaybackPositionStore::encode(seconds)), seconds);
+    EXPECT_TRUE(PlaybackPositionStore::encode(std::numeric_limits<double>::infinity()).isEmpty());
+    for (const char* bad : {"\"83\"", "1],[2", ""})
+        EXPECT_FALSE(PlaybackPositionStore::decode(bad)) << bad;
 }
 
 } // namespace
