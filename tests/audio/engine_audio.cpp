@@ -33,11 +33,10 @@ Samples joined(const std::vector<Samples>& parts) {
 
 void expectSamples(const Samples& actual, const Samples& expected, float tolerance) {
     ASSERT_EQ(frameCount(actual), frameCount(expected));
-    for (size_t i = 0; i < expected.size(); ++i) {
+    for (size_t i = 0; i < expected.size(); ++i)
         if (!(std::abs(actual[i] - expected[i]) <= tolerance))
             FAIL() << "first difference at frame " << i / 2 << ": " << actual[i] << " instead of "
                    << expected[i];
-    }
 }
 
 float largestStep(const Samples& samples, int64_t from, int64_t to) {

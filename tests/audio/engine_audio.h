@@ -3,11 +3,8 @@
 #include "audio/playeritem.h"
 #include "audio/queueplayer.h"
 
-#include <QStringList>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-#include <memory>
-#include <vector>
 
 namespace enginetest {
 
@@ -31,8 +28,7 @@ Samples writePcmWav(const QString& path, const Samples& samples, int sampleRate,
 bool ffmpeg(const QString& input, const QString& output, const QStringList& arguments = {});
 Samples ffmpegDecode(const QString& path, int channels = 2);
 
-// Plays on the wav: output in a temporary folder, as fast as frames come
-// unless `realTime`.
+// Plays on the wav: output in a temporary folder, as fast as frames come.
 class EngineFixture : public ::testing::Test {
 protected:
     void SetUp() override { useWavOutput(); }
@@ -42,8 +38,7 @@ protected:
     void useWavOutput(int sampleRate = 0, bool realTime = false); // rate 0: the first track's
     Samples finishOutput(); // closes the output and reads what it wrote
     std::unique_ptr<QueuePlayer> player(const QStringList& paths);
-    // Plays the files as one queue to the end and returns the output.
-    Samples render(const QStringList& paths, int outputRate = 0);
+    Samples render(const QStringList& paths, int outputRate = 0); // one queue, to its end
     static bool waitForEnd(QueuePlayer& player, int timeoutMs = 15000);
 
     QTemporaryDir dir;

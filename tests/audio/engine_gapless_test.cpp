@@ -1,5 +1,5 @@
-// Sample-exact joins: a continuous signal cut into files at positions that
-// are not frame-aligned must come out of the output as the original signal.
+// Sample-exact joins: a signal cut into files off the codecs' frame grids
+// comes out of the output as the original signal.
 #include "engine_audio.h"
 
 extern "C" {
@@ -16,8 +16,8 @@ const std::vector<int64_t> Cuts = {0, 30011, 71093, 110251};
 
 class GaplessTest : public EngineFixture {
 protected:
-    // Cuts the sine into WAV files (16 and 24 bits in turn) converted to
-    // `extension`; `stored` receives the samples the WAVs hold.
+    // The sine cut into WAVs (16 and 24 bits in turn, their samples to
+    // `stored`) converted to `extension`.
     QStringList cut(Samples* stored, const QString& extension, const QStringList& arguments = {}) {
         const Samples signal = sine(int(Cuts.back()), Rate);
         QStringList paths;

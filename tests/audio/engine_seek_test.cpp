@@ -30,7 +30,6 @@ protected:
 TEST_F(SeekTest, APausedSeekLandsOnTheRequestedSample) {
     ASSERT_TRUE(ffmpeg(path("track.wav"), path("track.mp3")));
     const Samples mp3 = ffmpegDecode(path("track.mp3"));
-    ASSERT_EQ(frameCount(mp3), Frames);
     const struct {
         const char* file;
         int64_t target;

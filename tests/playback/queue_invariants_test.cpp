@@ -1,7 +1,6 @@
-// Thousands of random queue operations and track ends on the fake player,
-// and a shorter run on the engine; after each one the player's first item is
-// the selected file and its second the play-list entry after the current
-// one, and the stored file holds the queue.
+// Random queue operations and track ends on the fake player and the engine:
+// after each the player's first item is the selected file, its second the
+// play-list entry after the current one, and the stored file holds the queue.
 #include "audio/audiooutput.h"
 #include "support/testsupport.h"
 #include "support/viewmodelfixture.h"
@@ -14,13 +13,8 @@ using namespace vmtest;
 
 namespace {
 
-struct Run {
-    const char* name;
-    bool engine;
-    int steps;
-};
-
-class QueueInvariants : public PlaybackFixture, public ::testing::WithParamInterface<Run> {
+// On the engine 20 s tracks at 8 kHz, which never end here.
+class QueueInvariants : public PlaybackFixture, public ::testing::WithParamInterface<bool> {
 protected:
     int pick(int count) { return std::uniform_int_distribution<int>(0, count - 1)(random); }
     MediaItem any(const char* names) {
@@ -95,21 +89,22 @@ protected:
     // Waits for the writer, which is slow (each file is synced): checked now and then.
     void checkStoredQueue(const std::string& what) {
         const auto stored = storedQueue();
-        ASSERT_TRUE(stored) << what;
-        ASSERT_EQ(names(stored->queue), names(vm->playbackQueue())) << what;
-        ASSERT_EQ(stored->index, vm->currentQueueIndex()) << what;
+        ASSERT_TRUE(stored && names(stored->queue) == names(vm->playbackQueue()) &&
+                    stored->index == vm->currentQueueIndex())
+            << what;
     }
 
     std::mt19937 random{20240611};
 };
 
 TEST_P(QueueInvariants, HoldAfterEveryRandomOperation) {
-    if (GetParam().engine) // 20 s tracks at 8 kHz never end here
+    const bool engine = GetParam();
+    if (engine)
         library = std::make_unique<TestLibrary>(20 * 8000, 8000);
-    makeViewModel(GetParam().engine);
+    makeViewModel(engine);
     vm->playFolder(library->folder("H")); // the stored file exists from here on
     QStringList history;
-    for (int i = 0; i < GetParam().steps && !HasFatalFailure(); ++i) {
+    for (int i = 0; i < (engine ? 150 : 3000) && !HasFatalFailure(); ++i) {
         history.append(step());
         settle();
         const std::string recent =
@@ -119,13 +114,12 @@ TEST_P(QueueInvariants, HoldAfterEveryRandomOperation) {
             checkStoredQueue(recent);
     }
     checkStoredQueue("the end");
-    if (!GetParam().engine)
+    if (!engine)
         EXPECT_GT(history.count("track ended"), 100);
 }
 
-INSTANTIATE_TEST_SUITE_P(Players, QueueInvariants,
-                         ::testing::Values(Run{"Fake", false, 3000}, Run{"Engine", true, 150}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Players, QueueInvariants, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Engine" : "Fake"; });
 
 class EngineQueue : public PlaybackFixture {};
 

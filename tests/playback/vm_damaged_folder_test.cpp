@@ -1,6 +1,5 @@
-// A folder of 1,000 damaged audio files through the view model and the
-// engine: it scans and lists, each file fails to load as a failed item does,
-// and a good file loaded after them plays.
+// 1,000 damaged audio files through the view model and the engine: they scan,
+// list and fail to load as a failed item does; a good file loaded after plays.
 #include "support/mediafixtures.h"
 #include "support/testsupport.h"
 #include "support/viewmodelfixture.h"
@@ -26,13 +25,11 @@ TEST_F(DamagedFolder, ScansListsAndFailsEveryFileThenTheNextLoadPlays) {
     ASSERT_EQ(reals.size(), 4);
     QRandomGenerator random(1000);
     const auto noise = [&](int count) {
-        QByteArray bytes(count, Qt::Uninitialized);
-        for (char& byte : bytes)
-            byte = char(random.bounded(256));
-        return bytes;
+        QByteArray bytes(count + 3, '\0');
+        random.fillRange(reinterpret_cast<quint32*>(bytes.data()), bytes.size() / 4);
+        return bytes.left(count);
     };
-    // Zero length, random bytes, cut inside the header, a real header with
-    // noise after it, an image under an audio name.
+    // Empty, noise, cut in the header, a header then noise, an image.
     const std::function<QByteArray(const QByteArray&)> damages[] = {
         [](const QByteArray&) { return QByteArray(); },
         [&](const QByteArray&) { return noise(1 + random.bounded(8192)); },

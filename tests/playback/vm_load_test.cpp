@@ -1,6 +1,7 @@
-// Loading a file into a new player: the printed lines, the state it sets,
-// the player it builds and the waveform shown, on the fake player; seeking
-// through the view model and the position saved at quit.
+// Loading a file into a new player on the fake player: the printed lines,
+// the state it sets, the player it builds; seeking and the position saved at
+// quit; the player moving on by itself; the download poll.
+#include "app/appnotifications.h"
 #include "cache/atomicfilewriter.h"
 #include "cache/cachekey.h"
 #include "cache/mediacachemanager.h"
@@ -38,8 +39,8 @@ TEST_F(LoadFile, SetsTrackStateSelectsFolderAndEnqueuesNext) {
     EXPECT_EQ(
         takeLines("^(Attempting|File)"),
         QStringList({"Attempting to load file: song.txt, autoPlay: true", "File is not audio"}));
-    EXPECT_TRUE(!vm->selectedFile() && !vm->player() && loading.count() == 0);
-    EXPECT_FALSE(QSettings().contains("LastSelectedFilePath"));
+    EXPECT_TRUE(!vm->selectedFile() && !vm->player() && loading.count() == 0 &&
+                !QSettings().contains("LastSelectedFilePath"));
     run("queue f1 f2 f3 0");
     vm->setVolume(0.5f);
     vm->progress()->setCurrentTime(12);
@@ -55,9 +56,8 @@ TEST_F(LoadFile, SetsTrackStateSelectsFolderAndEnqueuesNext) {
     EXPECT_EQ(settings.value("LastSelectedFolderPath").toString(), library->path("F"));
     EXPECT_EQ(vm->currentTitle(), "f1.wav");
     EXPECT_EQ(vm->currentArtist(), "Unknown Artist");
-    EXPECT_EQ(vm->progress()->currentTime(), 0.0);
+    EXPECT_TRUE(vm->progress()->currentTime() == 0 && fake()->volume() == 0.5f);
     EXPECT_EQ(playerItems(), QStringList({"f1", "f2"}));
-    EXPECT_EQ(fake()->volume(), 0.5f);
 }
 
 // Auto-play starts once the duration is known, never from a duration that
@@ -77,10 +77,9 @@ TEST_F(LoadFile, AutoPlayStartsOnceTheDurationIsKnown) {
     vm->loadFile(library->file("h1"), true);
     vm->loadFile(MediaItem::audioFile(library->path("H/long.wav")), false);
     settle();
-    EXPECT_EQ(vm->progress()->duration(), 3.0);
-    EXPECT_EQ(fake()->playCalls, 0) << "the first load's auto-play must not start the second";
-    writeFile(library->path("F/broken.mp3"), QByteArray(8000, '\x5a'));
-    vm->loadFile(MediaItem::audioFile(library->path("F/broken.mp3")), true);
+    EXPECT_TRUE(vm->progress()->duration() == 3 && fake()->playCalls == 0)
+        << "the first load's auto-play must not start the second";
+    vm->loadFile(item("broken.mp3"), true); // a file of one byte
     ASSERT_TRUE(waitUntil([&] { return fake()->playCalls == 1; }));
     EXPECT_EQ(takeLines("^Failed to load duration: .+").size(), 1);
     EXPECT_EQ(vm->progress()->duration(), 0.0);
@@ -94,8 +93,7 @@ TEST_F(LoadFile, PlayPauseAndAPauseBeforeTheAutoPlayWins) {
         vm->loadFile(library->file(remote ? "f2" : "f1"), true);
         remote ? vm->nowPlayingService()->commands().pause() : vm->togglePlayPause();
         settle();
-        EXPECT_GT(vm->progress()->duration(), 0);
-        EXPECT_EQ(fake()->rate(), 0.0f) << (remote ? "media key" : "play/pause");
+        EXPECT_TRUE(vm->progress()->duration() > 0 && fake()->rate() == 0) << remote;
     }
     vm->togglePlayPause();
     EXPECT_EQ(fake()->timeControlStatus(), QueuePlayer::TimeControlStatus::Playing);
@@ -149,66 +147,47 @@ TEST_F(LoadFile, ANewLoadDiscardsThePreviousPlayerAndItsObservers) {
     fake()->reachTime(0.75);
     EXPECT_EQ(vm->progress()->currentTime(), 0.5);
     // The new item's observations set the duration; an unknown one is not taken.
-    takeLines();
     fake()->items().first()->setReady(83.25);
     settle();
-    EXPECT_EQ(takeLines("^PlayerItem ready"),
-              QStringList{"PlayerItem ready: Updated duration to 83.25"});
+    EXPECT_EQ(vm->progress()->duration(), 83.25);
     fake()->items().first()->setDuration(90.5), fake()->items().first()->setDuration(0);
     settle();
     EXPECT_EQ(vm->progress()->duration(), 90.5);
 }
 
-// The item's state is given by words: empty (buffer), ready, failed,
-// downloading, gone (no item).
+// A row: the player's status, the item's state (buffer empty, ready, failed,
+// gone) and the download; then whether the view shows buffering.
 TEST_F(LoadFile, BufferingFollowsThePlayerTheItemAndTheDownload) {
     using enum QueuePlayer::TimeControlStatus;
-    const struct {
-        QueuePlayer::TimeControlStatus status;
-        QString item;
-        bool buffering;
-    } rows[] = {
-        {Playing, "ready", false},
-        {Paused, "ready", false},
-        {WaitingToPlayAtSpecifiedRate, "ready", true},
-        {Playing, "empty ready", true},
-        {Playing, "", true},
-        {Playing, "ready failed", true},
-        {Playing, "ready downloading", true},
-        {Playing, "ready gone", true},
-    };
-    for (const auto& row : rows) {
+    for (const QString row :
+         {"playing ready: no", "paused ready: no", "waiting ready: yes", "playing empty ready: yes",
+          "playing: yes", "playing ready failed: yes", "playing ready downloading: yes",
+          "playing ready gone: yes"}) {
         vm->loadFile(library->file("g1"), false);
         settle();
         PlayerItem* item = fake()->currentItem();
-        item->setPlaybackBufferEmpty(row.item.contains("empty"));
-        if (row.item.contains("ready"))
+        item->setPlaybackBufferEmpty(row.contains("empty"));
+        if (row.contains("ready"))
             item->setReady(1);
-        if (row.item.contains("failed"))
+        if (row.contains("failed"))
             item->setFailed("broken");
-        if (row.item.contains("gone"))
+        if (row.contains("gone"))
             fake()->removeAllItems();
-        fake()->setTimeControlStatus(row.status);
-        vm->setIsDownloading(row.item.contains("downloading"));
+        fake()->setTimeControlStatus(row.startsWith("paused")    ? Paused
+                                     : row.startsWith("waiting") ? WaitingToPlayAtSpecifiedRate
+                                                                 : Playing);
+        vm->setIsDownloading(row.contains("downloading"));
         vm->updateBufferingState();
-        EXPECT_EQ(vm->isBuffering(), row.buffering)
-            << int(row.status) << " " << row.item.toStdString();
+        EXPECT_EQ(vm->isBuffering(), row.endsWith("yes")) << row.toStdString();
     }
 }
 
-class Progress : public LoadFile {
-protected:
-    void SetUp() override {
-        LoadFile::SetUp();
-        vm->seek(1); // without a player: nothing
-        EXPECT_FALSE(vm->progress()->isSeeking());
-        vm->loadFile(library->file("f1"), false);
-    }
-};
-
 // A seek goes to the nearest media time step and holds the time until it
 // completes or is interrupted; late periodic updates do not move it.
-TEST_F(Progress, ASeekHoldsTheTimeUntilItCompletesOrIsInterrupted) {
+TEST_F(LoadFile, ASeekHoldsTheTimeUntilItCompletesOrIsInterrupted) {
+    vm->seek(1); // without a player: nothing
+    EXPECT_FALSE(vm->progress()->isSeeking());
+    run("load f1");
     fake()->reachTime(3);
     vm->seek(40.0001);
     EXPECT_TRUE(vm->progress()->isSeeking());
@@ -225,7 +204,8 @@ TEST_F(Progress, ASeekHoldsTheTimeUntilItCompletesOrIsInterrupted) {
     EXPECT_EQ(fake()->seeks, QList<double>({40.0, 83.25, 0.0}));
 }
 
-TEST_F(Progress, QuittingSavesTheSecondsAsAJsonNumberOnceTheTrackHasStarted) {
+TEST_F(LoadFile, QuittingSavesTheSecondsAsAJsonNumberOnceTheTrackHasStarted) {
+    run("load f1");
     const QString folder = MediaCacheManager::shared().subdirectory("PlaybackPositions");
     const QString file = folder + '/' + cacheKey(library->file("f1").url()) + ".json";
     vm->savePlaybackPosition(); // at zero: nothing
@@ -234,9 +214,7 @@ TEST_F(Progress, QuittingSavesTheSecondsAsAJsonNumberOnceTheTrackHasStarted) {
     vm->savePlaybackPosition();
     EXPECT_EQ(takeLines("^Saved"), QStringList{"Saved playback position: 83.25 for f1.wav"});
     EXPECT_EQ(readFile(file), "83.25");
-    // The same track shares one file and the later quit wins.
-    vm->loadFile(library->file("f2"), false);
-    vm->loadFile(library->file("f1"), false);
+    run("load f2; load f1"); // the same track shares one file and the later quit wins
     fake()->reachTime(0.1 + 0.2);
     QMetaObject::invokeMethod(QCoreApplication::instance(), "aboutToQuit", Qt::DirectConnection);
     EXPECT_EQ(PlaybackPositionStore::decode(readFile(file)), 0.1 + 0.2);
@@ -253,6 +231,80 @@ TEST(PlaybackPositionStore, EncodesNumbersThatReadBackExactly) {
     EXPECT_TRUE(PlaybackPositionStore::encode(std::numeric_limits<double>::infinity()).isEmpty());
     for (const char* bad : {"\"83\"", "1],[2", ""})
         EXPECT_FALSE(PlaybackPositionStore::decode(bad)) << bad;
+}
+
+// name | steps of PlaybackFixture::run | index | selected | the player's items |
+// track changes told to the app | whether the player was started to go on
+class FollowThePlayer : public LoadFile, public ::testing::WithParamInterface<const char*> {
+protected:
+    QString column(int i) const { return QString(GetParam()).section('|', i, i).trimmed(); }
+};
+
+TEST_P(FollowThePlayer, MovesTheQueueAndTheSelection) {
+    QSignalSpy notified(&AppNotifications::shared(), &AppNotifications::playerTrackChanged);
+    run(column(1));
+    settle();
+    EXPECT_EQ(vm->currentQueueIndex(), column(2).toInt());
+    EXPECT_EQ(vm->selectedFile()->name(), column(3) + ".wav");
+    EXPECT_EQ(playerItems(), column(4).split(' ', Qt::SkipEmptyParts));
+    EXPECT_EQ(notified.count(), column(5).toInt());
+    EXPECT_EQ(fake()->rate() > 0, column(6) == "playing");
+    // What a change prints, selects, stores: the change to g1 in the first row.
+    const QStringList lines = takeLines("^(Gapless|Enqueued subsequent)");
+    if (column(0) == "ToTheNextEntry") {
+        EXPECT_EQ(lines, QStringList({"Gapless transition to: g1.wav",
+                                      "Enqueued subsequent track: g2.wav"}));
+        EXPECT_EQ(vm->selectedFolderID(), library->folder("G").id());
+        EXPECT_EQ(QSettings().value("LastSelectedFilePath").toString(), library->path("G/g1.wav"));
+        expectQueueStored();
+    }
+    if (playerItems().size() < 2)
+        EXPECT_TRUE(lines.filter("Enqueued").isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FollowThePlayer,
+    ::testing::Values(
+        "ToTheNextEntry | queue f1 f2 f3 g1 g2 2; load f3; end | 3 | g1 | g1 g2 | 1",
+        "ToTheLastEntry | queue f1 f2 f3 1; load f2; end | 2 | f3 | f3 | 1",
+        "ADuplicateToItsNextPosition | queue f1 f2 f1 f2 f3 2; load f1; end | 3 | f2 | f2 f3 | 1",
+        "WithAnEmptyQueueTheIndexStays | select F; load f1; end | 0 | f2 | f2 | 1",
+        "PastTheLastItemTheSelectionStays | queue f1 f2 1; load f2; end | 1 | f2 | | 0",
+        // A track shorter than a turn of the GUI thread has ended before its
+        // change is handled: the player, which ran out, goes on with the next.
+        "TwoEndsInOneTurn | queue f1 f2 f3 g1 0; load f1; end; end | 2 | f3 | f3 g1 | 2 | playing",
+        "ToAnItemOutsideThePlayList | queue f1 f2 0; load f1; enqueue h2; end | 0 | h2 | h2 f2 | 1",
+        "IntoAFullPlayer | queue f1 f2 f3 g1 0; load f1; refuse; end | 1 | f2 | f2 | 1",
+        "ADiscardedPlayersEndIsIgnored | queue f1 f2 f3 0; load f1; end; load f3 | 0 | f3 | f3 | 0",
+        // A failed current item of a playing player is skipped; with nothing
+        // after it the player stops.
+        "AFailedItemIsSkipped | queue f1 f2 f3 0; load f1; start; fail | 1 | f2 | f2 f3 | 0 |"
+        " playing",
+        "AFailedLastItemStops | queue f1 f2 f3 2; load f3; start; fail | 2 | f3 | f3 | 0"),
+    [](const auto& info) {
+        return QString(info.param).section('|', 0, 0).trimmed().toStdString();
+    });
+
+// A missing file or a sparse placeholder is downloading until its data
+// arrives; the poll goes on, so a file removed later is noticed.
+TEST_F(LoadFile, DownloadingFollowsTheFilesPresence) {
+    vm->setIsDownloading(true);
+    vm->loadFile(library->file("g1"), false);
+    EXPECT_FALSE(vm->isDownloading());
+    vm->loadFile(MediaItem::audioFile(library->path("F/gone.wav")), false);
+    EXPECT_TRUE(vm->isDownloading());
+    const QString path = library->path("F/cloud.wav");
+    ASSERT_TRUE(QFile(path).open(QIODevice::WriteOnly) && QFile::resize(path, 5 << 20)); // sparse
+    vm->setCurrentArtwork(QImage(4, 4, QImage::Format_RGB32));
+    vm->loadFile(MediaItem::audioFile(path), false);
+    EXPECT_TRUE(vm->isDownloading() && vm->currentArtwork().isNull());
+    fake()->currentItem()->setPlaybackBufferEmpty(false); // whatever the item reports next
+    settle();
+    EXPECT_TRUE(vm->isBuffering());
+    writeWav(path, 44100 * 30); // the data arrives: 2.6 MB allocated
+    EXPECT_TRUE(waitUntil([&] { return !vm->isDownloading(); }, 2500));
+    QFile::remove(path);
+    EXPECT_TRUE(waitUntil([&] { return vm->isDownloading(); }, 2500));
 }
 
 } // namespace

@@ -27,8 +27,7 @@ void writeFloatWav(const QString& path, const std::vector<float>& samples, int c
 TEST(WaveformGenerator, FilesGiveFifteenHundredValuesScaledToOneOrNothing) {
     QTemporaryDir dir;
     auto path = [&](const QString& name) { return dir.filePath(name); };
-    for (const char* name : {"tone.flac", "tone.mp3", "tone.m4a"})
-        ASSERT_TRUE(makeAudioFile(path(name), {.seconds = 0.5, .channels = 2}));
+    ASSERT_TRUE(makeAudioFile(path("tone.m4a"), {.seconds = 0.5, .channels = 2}));
     ASSERT_TRUE(makeAudioFile(path("quiet.wav"), {.seconds = 0.5, .source = "silence"}));
     ASSERT_TRUE(makeAudioFile(path("whole.flac"), {.seconds = 1.0}));
     const QByteArray whole = readFile(path("whole.flac"));
@@ -41,7 +40,6 @@ TEST(WaveformGenerator, FilesGiveFifteenHundredValuesScaledToOneOrNothing) {
         std::optional<float> largest, last;
         bool error = false; // printed
     } rows[] = {
-        {"tone.flac", 1, {}},       {"tone.mp3", 1, {}},
         {"tone.m4a", 1, {}},        {"quiet.wav", 0, 0},   // without dividing by zero
         {"half.flac", 1, 0},                               // keeps its length, silent at the end
         {"just.wav", 1, 1},         {"short.wav", {}, {}}, // fewer frames than buckets
@@ -60,15 +58,13 @@ TEST(WaveformGenerator, FilesGiveFifteenHundredValuesScaledToOneOrNothing) {
             continue;
         EXPECT_EQ(values->size(), waveformBucketCount);
         EXPECT_EQ(*std::max_element(values->cbegin(), values->cend()), *row.largest);
-        EXPECT_GE(*std::min_element(values->cbegin(), values->cend()), 0.0f);
         if (row.last)
             EXPECT_EQ(values->last(), *row.last);
     }
 }
 
-// Bucket i of 2 frames: the left channel at +-(i % 4 + 1) / 8, the right one
-// always loud; a trailing frame is the dropped remainder, loud on purpose.
-// The loudest bucket has RMS 0.5 and becomes exactly 1.0.
+// Bucket i of 2 frames: the left channel at +-(i % 4 + 1) / 8 (the loudest, RMS
+// 0.5, becomes 1.0), the right always loud, a loud dropped trailing frame.
 TEST(WaveformGenerator, RmsPerBucketOfTheFirstChannelOnly) {
     std::vector<float> samples;
     for (int i = 0; i < waveformBucketCount; ++i) {
@@ -94,7 +90,7 @@ TEST(WaveformCacheFile, KeepsFloatsExactlyAndRefusesAllButLongArraysOfNumbers) {
     for (const char* bad : {"{\"a\":1}", "[0.5, \"x\"]", "[0.5, "})
         EXPECT_FALSE(decodeWaveform(bad)) << bad;
     EXPECT_TRUE(decodeWaveform("[]"));
-    QTemporaryDir dir;
+    QTemporaryDir dir; // short arrays count as missing
     const QString file = dir.filePath("w.json");
     writeFile(file, encodeWaveform(QList<float>(1000, 0.25f)));
     EXPECT_FALSE(readCachedWaveform(file));
