@@ -4,6 +4,7 @@
 #include "support/testsupport.h"
 
 #include <QDataStream>
+#include <QtEndian>
 #include <cmath>
 
 namespace enginetest {
@@ -104,9 +105,20 @@ void EngineFixture::useWavOutput(int sampleRate, bool realTime) {
     AudioOutput::shared().configure("wav:" + outputPath, !realTime, sampleRate);
 }
 
+Samples readFloatWav(const QString& path) {
+    const QByteArray bytes = testsupport::readFile(path);
+    if (bytes.size() < 44 || bytes.mid(36, 4) != "data" || bytes[20] != 3 || bytes[22] != 2)
+        return {};
+    Samples samples(
+        std::min<qsizetype>(qFromLittleEndian<quint32>(bytes.constData() + 40), bytes.size() - 44) /
+        sizeof(float));
+    memcpy(samples.data(), bytes.constData() + 44, samples.size() * sizeof(float));
+    return samples;
+}
+
 Samples EngineFixture::finishOutput() {
     AudioOutput::shared().configure("null");
-    return ffmpegDecode(outputPath);
+    return readFloatWav(outputPath);
 }
 
 std::unique_ptr<QueuePlayer> EngineFixture::player(const QStringList& paths) {

@@ -10,13 +10,12 @@ namespace enginetest {
 
 using Samples = std::vector<float>; // interleaved stereo
 
-// A stereo sine whose phase runs on across cuts from frame `offset`; no
-// stretch of a few thousand frames repeats an earlier one exactly.
+// A stereo sine from frame `offset`, no stretch of it repeating an earlier one.
 Samples sine(int frames, int sampleRate, double frequency = 440.0, int64_t offset = 0);
 Samples slice(const Samples& samples, int64_t from, int64_t count);
 Samples joined(const std::vector<Samples>& parts);
-inline int64_t frameCount(const Samples& samples) {
-    return int64_t(samples.size() / 2);
+inline int64_t frameCount(const Samples& s) {
+    return int64_t(s.size() / 2);
 }
 // Equal sample for sample within `tolerance`; names the first difference.
 void expectSamples(const Samples& actual, const Samples& expected, float tolerance = 0);
@@ -27,6 +26,8 @@ Samples writePcmWav(const QString& path, const Samples& samples, int sampleRate,
 // ffmpeg -v error -y -i INPUT ARGS... OUTPUT; an INPUT not a path is a lavfi source.
 bool ffmpeg(const QString& input, const QString& output, const QStringList& arguments = {});
 Samples ffmpegDecode(const QString& path, int channels = 2);
+// The stereo float WAV the wav: output writes (read here: ffmpeg is slow).
+Samples readFloatWav(const QString& path);
 
 // Plays on the wav: output in a temporary folder, as fast as frames come.
 class EngineFixture : public ::testing::Test {

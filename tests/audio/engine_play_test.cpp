@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 
 using namespace enginetest;
 
@@ -11,7 +12,8 @@ namespace {
 
 class PlayProgramTest : public EngineFixture {};
 
-// A line ending in ": " goes on with the reason; the usage goes to standard error.
+// The files play as one gapless queue, what cannot play is skipped with its
+// reason; without files the usage goes to standard error.
 TEST_F(PlayProgramTest, PlaysTheFilesAsOneGaplessQueueSkippingWhatItCannotPlay) {
     const Samples signal = sine(40000, 44100);
     const Samples a = writePcmWav(path("a.wav"), slice(signal, 0, 17777), 44100);
@@ -21,15 +23,13 @@ TEST_F(PlayProgramTest, PlaysTheFilesAsOneGaplessQueueSkippingWhatItCannotPlay) 
     const struct {
         QStringList files;
         int exitCode;
-        QStringList lines;
-        Samples output;
+        const char* output; // a pattern; %1 the folder
     } runs[] = {
-        {{"a.wav", "b.flac"}, 0, {"Playing: %1a.wav", "Playing: %1b.flac"}, joined({a, b})},
+        {{"a.wav", "b.flac"}, 0, "Playing: %1a.wav\nPlaying: %1b.flac\n"},
         {{"a.wav", "bad.mp3", "b.wav"},
          1,
-         {"Playing: %1a.wav", "Cannot play: %1bad.mp3: ", "Playing: %1b.wav"},
-         joined({a, b})},
-        {{}, 2, {}, {}},
+         "Playing: %1a.wav\nCannot play: %1bad.mp3: .+\nPlaying: %1b.wav\n"},
+        {{}, 2, ""},
     };
     for (const auto& run : runs) {
         SCOPED_TRACE(run.files.join(' ').toStdString());
@@ -45,17 +45,13 @@ TEST_F(PlayProgramTest, PlaysTheFilesAsOneGaplessQueueSkippingWhatItCannotPlay) 
         process.start(TOLVANE_BINARY_DIR "/tolvane-play", files);
         ASSERT_TRUE(process.waitForFinished(20000));
         EXPECT_EQ(process.exitCode(), run.exitCode);
-        const QStringList lines =
-            QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
-        ASSERT_EQ(lines.size(), run.lines.size());
-        for (qsizetype i = 0; i < lines.size(); ++i) {
-            const QString wanted = QString(run.lines[i]).arg(dir.path() + '/');
-            const bool reason = wanted.endsWith(": ");
-            EXPECT_TRUE(reason ? lines[i].startsWith(wanted) && lines[i] != wanted
-                               : lines[i] == wanted)
-                << lines[i].toStdString();
-        }
-        expectSamples(ffmpegDecode(path("played.wav")), run.output);
+        const QString output = QString::fromUtf8(process.readAllStandardOutput());
+        const QString pattern =
+            QString(run.output).arg(QRegularExpression::escape(dir.path() + '/'));
+        EXPECT_TRUE(QRegularExpression('^' + pattern + '$').match(output).hasMatch())
+            << output.toStdString();
+        expectSamples(readFloatWav(path("played.wav")),
+                      files.isEmpty() ? Samples() : joined({a, b}));
     }
 }
 

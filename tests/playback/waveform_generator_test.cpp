@@ -22,8 +22,7 @@ void writeFloatWav(const QString& path, const std::vector<float>& samples, int c
               0);
 }
 
-// Each file gives 1,500 values of which the largest is `largest` (and the
-// last `last`), or nothing and the printed lines.
+// 1,500 values, the largest (and the last) as given, or nothing (and an error).
 TEST(WaveformGenerator, FilesGiveFifteenHundredValuesScaledToOneOrNothing) {
     QTemporaryDir dir;
     auto path = [&](const QString& name) { return dir.filePath(name); };
