@@ -99,8 +99,8 @@ TEST_F(LoadFile, PlayPauseAndAPauseBeforeTheAutoPlayWins) {
     vm->togglePlayPause();
     EXPECT_EQ(fake()->timeControlStatus(), QueuePlayer::TimeControlStatus::Paused);
     fake()->setTimeControlStatus(QueuePlayer::TimeControlStatus::WaitingToPlayAtSpecifiedRate);
-    vm->togglePlayPause(); // waiting counts as not playing
-    EXPECT_EQ(fake()->timeControlStatus(), QueuePlayer::TimeControlStatus::Playing);
+    vm->togglePlayPause(); // waiting for its first frames counts as playing: the press pauses
+    EXPECT_EQ(fake()->timeControlStatus(), QueuePlayer::TimeControlStatus::Paused);
 }
 
 // Rapid clicks while every pool thread is busy: the duration that starts
