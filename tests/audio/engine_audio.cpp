@@ -95,7 +95,8 @@ Samples ffmpegDecode(const QString& path, int channels) {
             &bytes) != 0)
         return {};
     Samples samples(size_t(bytes.size()) / sizeof(float));
-    memcpy(samples.data(), bytes.constData(), samples.size() * sizeof(float));
+    if (!samples.empty()) // an empty vector's data() may be null
+        memcpy(samples.data(), bytes.constData(), samples.size() * sizeof(float));
     return samples;
 }
 
@@ -112,7 +113,8 @@ Samples readFloatWav(const QString& path) {
     Samples samples(
         std::min<qsizetype>(qFromLittleEndian<quint32>(bytes.constData() + 40), bytes.size() - 44) /
         sizeof(float));
-    memcpy(samples.data(), bytes.constData() + 44, samples.size() * sizeof(float));
+    if (!samples.empty()) // an empty vector's data() may be null
+        memcpy(samples.data(), bytes.constData() + 44, samples.size() * sizeof(float));
     return samples;
 }
 
