@@ -12,12 +12,8 @@ using namespace testsupport;
 
 namespace {
 
-// The writer's thread is held inside an encoder until the test lets it go, so
-// what queues up meanwhile is known exactly, without timing. Four writes of
-// one path wait together: one encoding and one write of the last, and every
-// caller told the outcome, in call order. A file is replaced by a rename,
-// never rewritten in place: a reader holding it open (or a program killed
-// mid-write) sees the old bytes whole. A failed encoding leaves its file alone.
+// The writer held in an encoder: four writes of one path encode once, all told in order;
+// files are renamed into place, never rewritten; a failed encoding leaves its file alone.
 TEST(AtomicFileWriterTest, ABlockedWriterCoalescesAndReplacesFilesWhole) {
     QTemporaryDir dir;
     const QString target = dir.filePath("target.json"), kept = dir.filePath("kept.json");

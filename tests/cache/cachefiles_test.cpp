@@ -22,19 +22,15 @@ using namespace testsupport;
 
 namespace {
 
-// One line that starts with `prefix` and says more.
+// One line: `prefix` and more.
 ::testing::AssertionResult saysOnce(const QStringList& lines, const QString& prefix) {
     if (lines.size() == 1 && lines[0].startsWith(prefix) && lines[0].size() > prefix.size())
         return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << lines.join('\n').toStdString();
 }
 
-// ---- Damaged queue and metadata files (the library tree's and the waveform's
-// are tested with their owners) ----------------------------------------------
-
 enum Reader { Queue, Metadata };
 
-// Reads the cache file the way its owner does at start-up.
 bool loads(Reader reader, const QString& path, QStringList* lines) {
     bool loaded = false;
     *lines = capturedLines([&] {
@@ -50,13 +46,11 @@ struct Damaged {
     const char* name;
     Reader reader;
     QByteArray bytes;
-    bool loads = false; // the intact files the other rows damage
+    bool loads = false;
 };
 
 class DamagedCacheFile : public ::testing::TestWithParam<Damaged> {};
 
-// A damaged file counts as no cache, says why where its owner prints, and is
-// left as it was (the next save replaces it).
 TEST_P(DamagedCacheFile, IsRefusedAndLeftAlone) {
     const Damaged& row = GetParam();
     QTemporaryDir dir;
@@ -65,11 +59,10 @@ TEST_P(DamagedCacheFile, IsRefusedAndLeftAlone) {
     QStringList lines;
     EXPECT_EQ(loads(row.reader, path, &lines), row.loads);
     EXPECT_EQ(readFile(path), row.bytes);
-    if (!row.loads)
-        EXPECT_TRUE(
-            saysOnce(lines, row.reader == Queue
-                                ? "[Cache] Failed to decode queue JSON: "
-                                : "MetadataCacheManager: Failed to load cache (might be new): "));
+    const char* why = row.reader == Queue
+                          ? "[Cache] Failed to decode queue JSON: "
+                          : "MetadataCacheManager: Failed to load cache (might be new): ";
+    EXPECT_TRUE(row.loads || saysOnce(lines, why));
 }
 
 const QByteArray queue =
@@ -80,22 +73,16 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Damaged{"queue_intact", Queue, queue, true},
         Damaged{"queue_truncated", Queue, queue.left(queue.size() / 2)},
-        Damaged{"queue_binary", Queue, QByteArray("\x00\xff\xfe garbage", 12)},
-        Damaged{"queue_array", Queue, "[]"}, Damaged{"queue_no_index", Queue, R"({"queue":[]})"},
-        Damaged{"queue_no_queue", Queue, R"({"index":0})"},
+        Damaged{"queue_no_index", Queue, R"({"queue":[]})"},
         Damaged{"queue_text_index", Queue, R"({"queue":[],"index":"0"})"},
-        Damaged{"queue_fraction_index", Queue, R"({"queue":[],"index":1.5})"},
         Damaged{"queue_huge_index", Queue, R"({"queue":[],"index":3e9})"},
         Damaged{"queue_entry_without_containsAudio", Queue,
                 QByteArray(queue).replace(R"(,"containsAudio":true)", "")},
         Damaged{"metadata_truncated", Metadata, R"({"file:///m/a.flac": {"title": )"},
         Damaged{"metadata_intact", Metadata, R"({"a":{"title":"A"}})", true},
-        Damaged{"metadata_array", Metadata, "[]"},
         Damaged{"metadata_entry_not_object", Metadata, R"({"a":{"title":"A"},"b":[1]})"},
         Damaged{"metadata_year_not_text", Metadata, R"({"a":{"title":"A"},"b":{"year":1999}})"}),
     [](const auto& info) { return std::string(info.param.name); });
-
-// ---- The stored queue and the cache tree ----------------------------------
 
 QList<MediaItem> queueOf(int count) {
     QList<MediaItem> queue;
@@ -110,8 +97,7 @@ protected:
     QString root() const { return temp.path() + "/OrrisMediaPlayer"; }
 };
 
-// A directory in a cache file's place cannot be replaced by a file: the save
-// says so where its owner prints and leaves the directory as it was.
+// A directory in a cache file's place: the save says so and leaves it as it was.
 TEST_F(CacheManagerTest, FailedWritesSaySoAndLeaveThePathAlone) {
     MediaCacheManager manager(root());
     const QString metadataFile = root() + "/metadata_cache.json";
@@ -132,11 +118,9 @@ TEST_F(CacheManagerTest, FailedWritesSaySoAndLeaveThePathAlone) {
     EXPECT_EQ(QDir(root()).entryList(QDir::Files | QDir::Hidden), QStringList());
 }
 
-// A program killed in the middle of saving its queue leaves a queue file
-// that reads back as one of the versions it wrote, never a part of one.
+// A kill mid-save leaves one whole version written, never a part of one.
 TEST_F(CacheManagerTest, AKillDuringASaveLeavesAReadableQueue) {
-    // Beside the test's own data home, in memory where possible: what is
-    // tested is the rename, not the disk.
+    // In the test's data home (in memory where possible): the rename is tested, not the disk.
     QTemporaryDir dir(qEnvironmentVariable("XDG_DATA_HOME") + "/killed-saves-XXXXXX");
     MediaCacheManager manager(dir.path());
     const QList<MediaItem> base = queueOf(1000);
@@ -154,9 +138,7 @@ TEST_F(CacheManagerTest, AKillDuringASaveLeavesAReadableQueue) {
         const pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
-            // Only this thread lives on in the child: it saves as the writer
-            // thread does, encoding each version and writing it atomically,
-            // and says when the first is in place.
+            // The child's only thread saves as the writer does; says when the first is in.
             for (int v = first; v < first + 1000; ++v) {
                 AtomicFileWriter::writeAtomically(manager.queueFilePath(),
                                                   PersistedQueue{version(v), v}.toJson());
@@ -178,8 +160,7 @@ TEST_F(CacheManagerTest, AKillDuringASaveLeavesAReadableQueue) {
         std::optional<std::pair<QList<MediaItem>, int>> loaded;
         capturedLines([&] { loaded = manager.loadQueue(); });
         ASSERT_TRUE(loaded.has_value()) << "round " << round;
-        EXPECT_GE(loaded->second, first);
-        EXPECT_LT(loaded->second, first + 1000);
+        EXPECT_TRUE(loaded->second >= first && loaded->second < first + 1000) << loaded->second;
         EXPECT_TRUE(loaded->first == version(loaded->second)) << "round " << round;
     }
 }
@@ -189,38 +170,16 @@ TEST_F(CacheManagerTest, ClearCacheLeavesFiveEmptyDirectories) {
     manager.artworkMemoryCache().insert("k", new QImage(2, 2, QImage::Format_RGB32));
     writeFile(root() + "/global_queue.json", "{}");
     writeFile(root() + "/LibraryStructure/deep/nested.json", "{}");
-    const QString removed = "Cache directory removed successfully.";
-    const QString made = "Cache directories recreated.";
-    EXPECT_EQ(capturedLines([&] { manager.clearCache(); }), QStringList({removed, made}));
+    EXPECT_EQ(
+        capturedLines([&] { manager.clearCache(); }),
+        QStringList({"Cache directory removed successfully.", "Cache directories recreated."}));
     EXPECT_EQ(manager.artworkMemoryCache().count(), 0);
     EXPECT_EQ(
         QDir(root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
         QStringList({"Artwork", "LibraryStructure", "Metadata", "PlaybackPositions", "Waveforms"}));
     EXPECT_FALSE(
         QDirIterator(root(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories).hasNext());
-
-    QDir(root()).removeRecursively();
-    EXPECT_EQ(capturedLines([&] { manager.clearCache(); }), QStringList({made}));
-    EXPECT_TRUE(QDir(root() + "/LibraryStructure").exists());
-    writeFile(temp.path() + "/plain", "x"); // below a plain file no directory can be made
-    MediaCacheManager blocked(temp.path() + "/plain/OrrisMediaPlayer");
-    EXPECT_TRUE(saysOnce(capturedLines([&] { blocked.clearCache(); }), "Error clearing cache: "));
 }
-
-// Bounded by count and by decoded bytes; the newest entry always stays.
-TEST_F(CacheManagerTest, ArtworkMemoryCacheIsBoundedByCountAndBytes) {
-    const QImage cover(2000, 2000, QImage::Format_ARGB32); // 16 MB decoded, shared by the copies
-    for (const auto& [image, inserted, kept] :
-         {std::tuple{QImage(), 5100, 5000}, std::tuple{cover, 100, 16}}) {
-        MediaCacheManager manager(root());
-        for (int i = 0; i < inserted; ++i)
-            manager.putArtworkInMemory(QString::number(i), image);
-        EXPECT_EQ(manager.artworkMemoryCache().count(), kept) << inserted;
-        EXPECT_TRUE(manager.artworkMemoryCache().contains(QString::number(inserted - 1)));
-    }
-}
-
-// ---- The track information of every file shown so far ---------------------
 
 CachedMetadata sample(const QString& title) {
     return {title, "Ann, Bo", std::nullopt, "FLAC", std::nullopt, "44.1 kHz", std::nullopt};
@@ -229,19 +188,14 @@ CachedMetadata sample(const QString& title) {
 class MetadataCache : public CacheManagerTest {
 protected:
     QString path() const { return root() + "/metadata_cache.json"; }
-    std::unique_ptr<MetadataCacheManager> make(QStringList* lines = nullptr) {
+    std::unique_ptr<MetadataCacheManager> make(QStringList* lines) {
         std::unique_ptr<MetadataCacheManager> manager;
-        const QStringList printed =
-            capturedLines([&] { manager = std::make_unique<MetadataCacheManager>(path()); });
-        if (lines)
-            *lines = printed;
+        *lines = capturedLines([&] { manager = std::make_unique<MetadataCacheManager>(path()); });
         return manager;
     }
 };
 
-// Saved records come back after a restart: each save writes the dictionary
-// as it was at its call, only present keys are written, every key is optional
-// when read, and no temporary file is left. Then a load in the background.
+// Saved as at the call, present keys only, no temporary left; back after a restart.
 TEST_F(MetadataCache, SavedEntriesComeBackAfterARestart) {
     QStringList lines;
     auto manager = make(&lines);
@@ -262,8 +216,7 @@ TEST_F(MetadataCache, SavedEntriesComeBackAfterARestart) {
     EXPECT_EQ(lines, QStringList{"MetadataCacheManager: Loaded 3 items from disk"});
     EXPECT_EQ(reloaded->cache(), saved);
 
-    // Start-up does not wait for a large cache file: it is decoded on a worker
-    // thread; records inserted meanwhile win, and an early save keeps the file's.
+    // A background load: records inserted meanwhile win; an early save keeps the file's.
     lines = capturedLines([&] {
         manager = std::make_unique<MetadataCacheManager>(
             path(), MetadataCacheManager::Loading::InBackground);
@@ -274,7 +227,7 @@ TEST_F(MetadataCache, SavedEntriesComeBackAfterARestart) {
         AtomicFileWriter::shared().waitForIdle();
     });
     EXPECT_EQ(lines, QStringList{"MetadataCacheManager: Loaded 3 items from disk"});
-    const auto merged = make()->cache();
+    const auto merged = make(&lines)->cache();
     EXPECT_EQ(merged.size(), 3) << "the early save dropped the file's records";
     EXPECT_EQ(merged.value("file:///m/a.flac").title, "A new");
 }

@@ -7,8 +7,7 @@
 
 namespace {
 
-// Computed once; if these change, every user's cache files are orphaned.
-// A second process (fresh hash seeds, fresh everything) must agree.
+// Fixed (else every user's cache is orphaned), in a second process with other hash seeds too.
 TEST(CacheKey, FixedValuesInEveryProcess) {
     const QString url = QStringLiteral("file:///music/a.mp3");
     if (qEnvironmentVariableIsSet("TOLVANE_CACHEKEY_CHILD")) {

@@ -72,12 +72,10 @@ INSTANTIATE_TEST_SUITE_P(
                       FormatRow{"two.flac", 48000, 24, false, "-|Ann, Bo|1987|FLAC|24bit|48.0 kHz"},
                       FormatRow{"c.m4a", 44100, 16, false, "-|-|-|M4A|-|44.1 kHz"},
                       FormatRow{"d.wav", 8000, 16, false, "-|-|-|WAV|16bit|8.0 kHz"},
-                      // Raw ADTS is beyond the tag reader: the container gives the names and
-                      // its rate (shown whole), never the year.
+                      // Raw ADTS: the container gives the names and rate, never the year.
                       FormatRow{"e.aac", 44100, 16, true, "Song|Ann|-|AAC|-|44 kHz"}),
     [](const auto& info) { return QString(info.param.name).replace('.', '_').toStdString(); });
 
-// The close events of a file seen since the watch began.
 uint32_t closes(int watch) {
     uint32_t seen = 0;
     alignas(inotify_event) char buffer[4096];
@@ -88,9 +86,7 @@ uint32_t closes(int watch) {
     return seen;
 }
 
-// Pictures come in stored order; the readers open files read-only, since
-// closing a file opened for writing signals a change to sync tools and
-// indexers (inotify's IN_CLOSE_WRITE) although nothing was written.
+// Readers open read-only: closing a file opened for writing tells sync tools it changed.
 TEST_F(FileInfoEdges, EmbeddedPicturesAndReadOnlyOpens) {
     ASSERT_TRUE(makeImageFile(path("cover.png"), {12, 9}, Qt::blue));
     AudioFixture fixture;
@@ -111,8 +107,7 @@ TEST_F(FileInfoEdges, EmbeddedPicturesAndReadOnlyOpens) {
     }
 }
 
-// A missing file and a FIFO (which blocks whoever opens it until someone
-// writes) are not read; once cancelled, a read ends with an error.
+// A missing file and a FIFO are not read; a cancelled read fails.
 TEST_F(FileInfoEdges, MissingFifoAndCancelledReadsFail) {
     UnwrittenFifo fifo(path("pipe.flac"));
     ASSERT_TRUE(fifo.created());

@@ -5,8 +5,7 @@
 
 namespace {
 
-// Sizes in kilobytes below a megabyte; the index keeps one decimal of the
-// sample rate in kilohertz, the stream's rate none.
+// KB below a megabyte; the index shows one decimal of kHz, the stream none.
 TEST(TrackInfoText, DisplayTexts) {
     EXPECT_EQ(QStringList({formatFileSize(0), formatFileSize(1499), formatFileSize(999'999),
                            formatFileSize(1'000'000), formatFileSize(1'049'999),
