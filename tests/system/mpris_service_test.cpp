@@ -3,6 +3,7 @@
 #include "system/mprisservice.h"
 #include "system_privatebus.h"
 
+#include <QDBusArgument>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <gtest/gtest.h>
