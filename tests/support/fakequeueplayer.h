@@ -8,8 +8,7 @@
 // What a FakeQueuePlayer saw before it was destroyed; outlives the player.
 struct FakePlayerLog {
     bool pausedBeforeDestruction = false;
-    qsizetype itemsAtDestruction = -1;
-    qsizetype timeObserversAtDestruction = -1;
+    qsizetype itemsAtDestruction = -1, timeObserversAtDestruction = -1;
 };
 
 // A QueuePlayer whose time, seeks and item ends the test drives by hand.
@@ -19,9 +18,9 @@ class FakeQueuePlayer : public QueuePlayer {
     Q_OBJECT
 
 public:
-    explicit FakeQueuePlayer(const QList<PlayerItem*>& items) : m_items(items) {
+    explicit FakeQueuePlayer(const QList<PlayerItem*>& items) {
         for (PlayerItem* item : items)
-            item->setParent(this);
+            insert(item);
     }
     ~FakeQueuePlayer() override {
         *log = {m_status == TimeControlStatus::Paused, m_items.size(), m_observers.size()};
@@ -47,20 +46,11 @@ public:
             emit currentItemChanged(currentItem());
     }
     void removeAllItems() override {
-        if (m_items.isEmpty())
-            return;
-        for (PlayerItem* item : std::exchange(m_items, {}))
-            item->deleteLater();
-        emit currentItemChanged(nullptr);
+        while (!m_items.isEmpty())
+            remove(m_items.last());
     }
-    void play() override {
-        ++playCalls;
-        setRunning(true);
-    }
-    void pause() override {
-        ++pauseCalls;
-        setRunning(false);
-    }
+    void play() override { setRunning(true, playCalls); }
+    void pause() override { setRunning(false, pauseCalls); }
     float rate() const override { return m_rate; }
     TimeControlStatus timeControlStatus() const override { return m_status; }
     PlayerItem* currentItem() const override { return m_items.value(0); }
@@ -80,16 +70,11 @@ public:
         m_time = seconds;
     }
 
-    // ---- Driven by the test ----
-    // The current item ends and the next one plays.
+    // Driven by the test: the current item ends and the next one plays.
     void advance() {
-        if (m_items.isEmpty())
-            return;
-        m_items.takeFirst()->deleteLater();
         m_time = 0;
-        emit currentItemChanged(currentItem());
+        remove(currentItem());
     }
-    // Playback reaches `seconds`; time observers hear it.
     void reachTime(double seconds) {
         m_time = seconds;
         for (const TimeObserver& observer : QMap(m_observers)) // an observer may remove itself
@@ -105,22 +90,21 @@ public:
     }
 
     bool acceptsItems = true;
-    int playCalls = 0;
-    int pauseCalls = 0;
+    int playCalls = 0, pauseCalls = 0;
     QList<double> seeks;
     std::shared_ptr<FakePlayerLog> log = std::make_shared<FakePlayerLog>();
 
 private:
-    void setRunning(bool running) {
+    void setRunning(bool running, int& calls) {
+        ++calls;
         m_rate = running ? 1 : 0;
         emit rateChanged(m_rate);
         setTimeControlStatus(running ? TimeControlStatus::Playing : TimeControlStatus::Paused);
     }
 
     QList<PlayerItem*> m_items;
-    float m_rate = 0;
+    float m_rate = 0, m_volume = 1;
     TimeControlStatus m_status = TimeControlStatus::Paused;
-    float m_volume = 1;
     double m_time = 0;
     int m_nextToken = 1;
     QMap<int, TimeObserver> m_observers;

@@ -3,30 +3,25 @@
 #include "support/testsupport.h"
 
 #include <QBuffer>
-#include <QColor>
 #include <QDataStream>
 #include <QImage>
-#include <QMap>
 #include <cmath>
 
 namespace testsupport {
 
-// An audio file to generate with the ffmpeg CLI. The container and codec
-// follow the extension of the path (mp3, m4a, flac, wav, aac).
+// An audio file made by ffmpeg; the extension (mp3, m4a, flac, wav, aac) picks
+// the container and codec. makeAudioFile reports ffmpeg's failures.
 struct AudioFixture {
     double seconds = 0.2;
     int sampleRate = 44100;
     int channels = 1;
     // "sine" (440 Hz at half scale), "silence", or any lavfi source text.
     QString source = QStringLiteral("sine");
-    int bits = 16;               // FLAC and WAV: 16 or 24
-    QMap<QString, QString> tags; // "title", "artist", "date", ...
-    // Embedded as the attached picture when not empty (mp3, m4a, flac).
-    QString coverPath;
+    int bits = 16; // FLAC and WAV: 16 or 24
+    QMap<QString, QString> tags;
+    QString coverPath; // the attached picture, if any (mp3, m4a, flac)
 };
 
-// Returns false (and reports ffmpeg's output as a test failure) when
-// generation failed.
 inline bool makeAudioFile(const QString& path, const AudioFixture& fixture = {}) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     const QString extension = QFileInfo(path).suffix().toLower();
@@ -38,23 +33,21 @@ inline bool makeAudioFile(const QString& path, const AudioFixture& fixture = {})
     else if (source == QLatin1String("silence"))
         source = QStringLiteral("anullsrc=r=%1:cl=mono,atrim=duration=%2").arg(rate, duration);
     const QString cover = fixture.coverPath;
-    QStringList arguments{"-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i", source};
+    QStringList arguments{"-v", "error", "-y", "-f", "lavfi", "-i", source};
     if (!cover.isEmpty())
         arguments += {"-i", cover};
     arguments += {"-map", "0:a"};
     if (!cover.isEmpty())
         arguments +=
-            {"-map",           "1:v",
-             "-c:v",           cover.endsWith(".png", Qt::CaseInsensitive) ? "png" : "mjpeg",
+            {"-map",           "1:v",         "-c:v", cover.endsWith(".png") ? "png" : "mjpeg",
              "-disposition:v", "attached_pic"};
     arguments += {"-ac", QString::number(fixture.channels), "-ar", rate};
-    const QString pcm = fixture.bits > 16 ? "pcm_s24le" : "pcm_s16le";
     const QMap<QString, QStringList> codecs = {
         {"mp3", {"-c:a", "libmp3lame", "-b:a", "128k", "-id3v2_version", "3"}},
         {"m4a", {"-c:a", "aac", "-b:a", "96k"}},
         {"aac", {"-c:a", "aac", "-b:a", "96k"}},
         {"flac", {"-c:a", "flac", "-sample_fmt", fixture.bits > 16 ? "s32" : "s16"}},
-        {"wav", {"-c:a", pcm}}};
+        {"wav", {"-c:a", fixture.bits > 16 ? "pcm_s24le" : "pcm_s16le"}}};
     arguments += codecs.value(extension);
     for (auto it = fixture.tags.cbegin(); it != fixture.tags.cend(); ++it)
         arguments += {"-metadata", it.key() + QLatin1Char('=') + it.value()};
@@ -67,7 +60,7 @@ inline bool makeAudioFile(const QString& path, const AudioFixture& fixture = {})
     return code == 0 && QFileInfo::exists(path);
 }
 
-// A 16-bit mono PCM WAV file of `frames` frames of a quiet sine, written directly.
+// A 16-bit mono WAV of a quiet sine, written directly (no ffmpeg run).
 inline void writeWav(const QString& path, int frames, int sampleRate = 44100) {
     QByteArray data;
     QDataStream out(&data, QIODevice::WriteOnly);
@@ -91,7 +84,6 @@ inline QImage filledImage(QColor color, QSize size = {4, 4}) {
     return image;
 }
 
-// A plain image of the given colour, saved in the format the suffix names.
 inline bool makeImageFile(const QString& path, QSize size = {8, 6}, QColor color = Qt::red) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     const bool saved = filledImage(color, size).save(path);

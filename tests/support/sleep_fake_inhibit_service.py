@@ -1,6 +1,6 @@
 #!/usr/bin/python3
-"""Owns, on the session bus, the sleep inhibition services asked for and logs
-one line per call to --log, so a test sees what was taken and given back."""
+"""Owns, on the session bus, the sleep inhibition services asked for
+(--portal, --screensaver, --login1) and logs one line per call to --log PATH."""
 import os
 import sys
 
@@ -10,6 +10,7 @@ from dbus.mainloop.glib import DBusGMainLoop
 from gi.repository import GLib
 
 SCREENSAVER = "org.freedesktop.ScreenSaver"
+method = dbus.service.method
 
 
 class Service(dbus.service.Object):
@@ -17,52 +18,44 @@ class Service(dbus.service.Object):
         super().__init__(bus, path)
         self.bus, self.log, self.count = bus, log, 0
 
+    def next(self, line, *values):
+        self.count += 1
+        self.log(line % ((self.count,) + values))
+        return self.count
 
-class Request(dbus.service.Object):
-    def __init__(self, bus, path, number, log):
-        super().__init__(bus, path)
-        self.number, self.log = number, log
 
-    @dbus.service.method("org.freedesktop.portal.Request", in_signature="", out_signature="")
+class Request(Service):
+    @method("org.freedesktop.portal.Request", in_signature="", out_signature="")
     def Close(self):
         self.log("portal-close %d" % self.number)
         self.remove_from_connection()
 
 
 class Portal(Service):
-    @dbus.service.method("org.freedesktop.portal.Inhibit", in_signature="sua{sv}",
-                         out_signature="o", sender_keyword="sender")
+    @method("org.freedesktop.portal.Inhibit", in_signature="sua{sv}", out_signature="o",
+            sender_keyword="sender")
     def Inhibit(self, window, flags, options, sender=None):
-        self.count += 1
-        path = "/org/freedesktop/portal/desktop/request/%s/t%d" % (
-            sender[1:].replace(".", "_"), self.count)
-        Request(self.bus, path, self.count, self.log)
-        self.log("portal-inhibit %d flags=%d reason=%s" %
-                 (self.count, flags, options.get("reason", "")))
+        number = self.next("portal-inhibit %d flags=%d reason=%s", flags, options.get("reason", ""))
+        path = "/org/freedesktop/portal/desktop/request/%s/t%d" % (sender[1:].replace(".", "_"), number)
+        Request(self.bus, path, self.log).number = number
         return dbus.ObjectPath(path)
 
 
 class ScreenSaver(Service):
-    @dbus.service.method(SCREENSAVER, in_signature="ss", out_signature="u")
+    @method(SCREENSAVER, in_signature="ss", out_signature="u")
     def Inhibit(self, application, reason):
-        self.count += 1
-        self.log("screensaver-inhibit %d application=%s reason=%s" %
-                 (self.count, application, reason))
-        return dbus.UInt32(self.count)
+        return dbus.UInt32(self.next("screensaver-inhibit %d application=%s reason=%s", application, reason))
 
-    @dbus.service.method(SCREENSAVER, in_signature="u", out_signature="")
+    @method(SCREENSAVER, in_signature="u", out_signature="")
     def UnInhibit(self, cookie):
         self.log("screensaver-uninhibit %d" % cookie)
 
 
 class Login1(Service):
-    @dbus.service.method("org.freedesktop.login1.Manager", in_signature="ssss",
-                         out_signature="h")
+    @method("org.freedesktop.login1.Manager", in_signature="ssss", out_signature="h")
     def Inhibit(self, what, who, why, mode):
-        self.count += 1
-        number = self.count
+        number = self.next("login1-inhibit %d what=%s who=%s why=%s mode=%s", what, who, why, mode)
         read_end, write_end = os.pipe()
-        self.log("login1-inhibit %d what=%s who=%s why=%s mode=%s" % (number, what, who, why, mode))
 
         def closed(fd, condition):
             self.log("login1-release %d" % number)
@@ -75,22 +68,17 @@ class Login1(Service):
         return handle
 
 
-def main():
-    # --log PATH, and --portal, --screensaver, --login1 for the services to own
-    arguments = sys.argv[1:]
-    log_file = open(arguments[arguments.index("--log") + 1], "a", buffering=1)
-    log = lambda line: log_file.write(line + "\n")
-    DBusGMainLoop(set_as_default=True)
-    bus = dbus.SessionBus()
-    keep = []
-    for flag, name, kind, path in (
-            ("--portal", "org.freedesktop.portal.Desktop", Portal, "/org/freedesktop/portal/desktop"),
-            ("--screensaver", SCREENSAVER, ScreenSaver, "/org/freedesktop/ScreenSaver"),
-            ("--login1", "org.freedesktop.login1", Login1, "/org/freedesktop/login1")):
-        if flag in arguments:
-            keep += [kind(bus, path, log), dbus.service.BusName(name, bus, do_not_queue=True)]
-    print("ready", flush=True)
-    GLib.MainLoop().run()
-
-
-main()
+arguments = sys.argv[1:]
+log_file = open(arguments[arguments.index("--log") + 1], "a", buffering=1)
+DBusGMainLoop(set_as_default=True)
+bus = dbus.SessionBus()
+keep = []
+for flag, name, kind, path in (
+        ("--portal", "org.freedesktop.portal.Desktop", Portal, "/org/freedesktop/portal/desktop"),
+        ("--screensaver", SCREENSAVER, ScreenSaver, "/org/freedesktop/ScreenSaver"),
+        ("--login1", "org.freedesktop.login1", Login1, "/org/freedesktop/login1")):
+    if flag in arguments:
+        keep += [kind(bus, path, lambda line: log_file.write(line + "\n")),
+                 dbus.service.BusName(name, bus, do_not_queue=True)]
+print("ready", flush=True)
+GLib.MainLoop().run()

@@ -2,17 +2,11 @@
 
 #include "library/mediaitem.h"
 #include "support/mediafixtures.h"
-#include "support/testsupport.h"
 
-#include <QDir>
-#include <QStringList>
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
 #include <optional>
 
 namespace vmtest {
 
-// A folder's children's full names in stored order.
 inline QStringList childNames(const MediaItem& folder) {
     QStringList result;
     for (const MediaItem& item : folder.children.value_or(QList<MediaItem>()))
@@ -25,7 +19,7 @@ inline std::optional<MediaItem> child(const MediaItem& folder, const QString& na
     return at < 0 ? std::nullopt : std::optional(folder.children->at(at));
 }
 
-// Names without extension.
+// Without extension.
 inline QStringList names(const QList<MediaItem>& items) {
     QStringList result;
     for (const MediaItem& item : items)
@@ -39,10 +33,9 @@ inline QStringList listingOrder(const QString& folderPath) {
         .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
 }
 
-// A media folder on disk, ".../Music" in a temporary directory (its canonical
-// path, so ids built here match the scanner's). Built empty, or with the
-// folders F (f1-f3), G (g1-g3), H (h1-h2) and X (x1-x2) of WAV files of
-// `framesPerFile` frames, whose item tree root() returns.
+// ".../Music" in a temporary directory (canonical, so ids match the
+// scanner's): empty, or with folders F (f1-f3), G (g1-g3), H (h1-h2) and X
+// (x1-x2) of WAV files, whose item tree root() returns.
 class TestLibrary {
 public:
     TestLibrary() : m_path(QFileInfo(m_dir.path()).canonicalFilePath() + "/Music") {
@@ -54,11 +47,10 @@ public:
         for (const auto& [folder, count] : {std::pair{'F', 3}, {'G', 3}, {'H', 2}, {'X', 2}}) {
             QList<MediaItem> files;
             for (int i = 1; i <= count; ++i) {
-                files.append(MediaItem::audioFile(path(QStringLiteral("%1/%2%3.wav")
-                                                           .arg(folder)
-                                                           .arg(QChar(folder).toLower())
-                                                           .arg(i))));
-                testsupport::writeWav(files.last().path(), framesPerFile, sampleRate);
+                const QString name =
+                    QString(folder) + '/' + QChar(folder).toLower() + char('0' + i);
+                testsupport::writeWav(path(name + ".wav"), framesPerFile, sampleRate);
+                files.append(MediaItem::audioFile(path(name + ".wav")));
             }
             folders.append(MediaItem::folder(path(QString(folder)), files));
         }
@@ -84,20 +76,14 @@ public:
         return found.value_or(MediaItem());
     }
 
-    // Builders by relative path; the folders on the way are made too.
+    // Builders by relative path.
     void add(const QString& relative, const QByteArray& bytes = "data") const {
         testsupport::writeFile(path(relative), bytes);
     }
-    void addFolder(const QString& relative) const { QDir().mkpath(path(relative)); }
-    void link(const QString& target, const QString& relative) const {
-        ASSERT_TRUE(QFile::link(target, path(relative))) << relative.toStdString();
-    }
     void remove(const QString& relative) const {
         const QFileInfo info(path(relative));
-        if (info.isDir() && !info.isSymLink())
-            QDir(path(relative)).removeRecursively();
-        else
-            QFile::remove(path(relative));
+        info.isDir() && !info.isSymLink() ? void(QDir(path(relative)).removeRecursively())
+                                          : void(QFile::remove(path(relative)));
     }
 
 private:

@@ -1,9 +1,7 @@
 #include "cache/metadatacachemanager.h"
 #include "support/testsupport.h"
 
-#include <QCoreApplication>
 #include <QGuiApplication>
-#include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
     testsupport::isolateUserDirectories();
@@ -11,8 +9,7 @@ int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Tolvane"));
     QCoreApplication::setApplicationName(QStringLiteral("Tolvane"));
-    // The shared metadata cache reads its file in the background and says so;
-    // that happens here, before any test captures what is printed.
+    // Before any test captures what is printed: loading the cache prints.
     MetadataCacheManager::shared();
     testsupport::waitUntil([] { return MetadataCacheManager::shared().isLoaded(); });
     ::testing::InitGoogleTest(&argc, argv);

@@ -3,34 +3,30 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 #include <functional>
 #include <gtest/gtest.h>
-#include <ostream>
 
 namespace testsupport {
 
-// Gives this process its own empty HOME and XDG directories (settings, cache,
-// runtime), so tests never touch a user's files; also the offscreen platform
-// and the null audio output unless the environment chose others.
+// An empty HOME and XDG directories, so tests never touch a user's files, in
+// memory where possible (cache and settings files are synced on every write).
 inline void isolateUserDirectories() {
-    // In memory where possible: cache and settings files are synced to disk on
-    // every write, which would make the tests wait on the disk.
     static QTemporaryDir home((QFileInfo(QStringLiteral("/dev/shm")).isWritable()
                                    ? QStringLiteral("/dev/shm")
                                    : QDir::tempPath()) +
                               QStringLiteral("/tolvane-test-XXXXXX"));
-    for (const char* name : {"data", "config", "cache", "runtime"})
-        QDir().mkpath(home.filePath(name));
     qputenv("HOME", home.path().toUtf8());
-    qputenv("XDG_DATA_HOME", home.filePath("data").toUtf8());
-    qputenv("XDG_CONFIG_HOME", home.filePath("config").toUtf8());
-    qputenv("XDG_CACHE_HOME", home.filePath("cache").toUtf8());
-    qputenv("XDG_RUNTIME_DIR", home.filePath("runtime").toUtf8());
+    for (const auto& [variable, name] : {std::pair{"XDG_DATA_HOME", "data"},
+                                         {"XDG_CONFIG_HOME", "config"},
+                                         {"XDG_CACHE_HOME", "cache"},
+                                         {"XDG_RUNTIME_DIR", "runtime"}}) {
+        QDir().mkpath(home.filePath(name));
+        qputenv(variable, home.filePath(name).toUtf8());
+    }
     QFile::setPermissions(home.filePath("runtime"),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -44,7 +40,6 @@ inline QByteArray readFile(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// Creates the parent folders too.
 inline void writeFile(const QString& path, const QByteArray& bytes) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
@@ -52,7 +47,6 @@ inline void writeFile(const QString& path, const QByteArray& bytes) {
     file.write(bytes);
 }
 
-// Standard output written while `body` runs, as lines.
 inline QStringList capturedLines(const std::function<void()>& body) {
     fflush(stdout);
     ::testing::internal::CaptureStdout();
@@ -65,7 +59,6 @@ inline QStringList capturedLines(const std::function<void()>& body) {
     return lines;
 }
 
-// Runs the Qt event loop until `done` holds or `timeoutMs` passes.
 inline bool waitUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
     for (QDeadlineTimer deadline(timeoutMs); !done(); QThread::msleep(1)) {
         if (deadline.hasExpired())
@@ -77,13 +70,11 @@ inline bool waitUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
 
 // Runs a program to its end; returns its exit code (-1 when it did not start).
 inline int runProgram(const QString& program, const QStringList& arguments,
-                      QByteArray* output = nullptr, int timeoutMs = 60000) {
+                      QByteArray* output = nullptr) {
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(program, arguments);
-    if (!process.waitForStarted())
-        return -1;
-    if (!process.waitForFinished(timeoutMs)) {
+    if (!process.waitForFinished(60000)) { // also when it did not start
         process.kill();
         process.waitForFinished();
         return -1;
@@ -95,7 +86,6 @@ inline int runProgram(const QString& program, const QStringList& arguments,
 
 } // namespace testsupport
 
-// Readable failure messages for Qt strings.
 inline void PrintTo(const QString& text, std::ostream* out) {
     *out << '"' << text.toStdString() << '"';
 }

@@ -10,25 +10,21 @@
 
 namespace testsupport {
 
-// A FIFO that nobody writes to: opening it for reading blocks. Should the
-// code under test block on it anyway, a watchdog opens it for writing after
-// `graceMs` (and again every 50 ms), which ends the blocked open, so the test
-// fails instead of hanging.
+// A FIFO that nobody writes to: opening it for reading blocks. Should the code
+// under test block on it anyway, a watchdog opens it for writing after 8 s (and
+// every 50 ms after), which ends the blocked open: the test fails, not hangs.
 class UnwrittenFifo {
 public:
-    explicit UnwrittenFifo(const QString& path, int graceMs = 8000) : m_path(path) {
+    explicit UnwrittenFifo(const QString& path) : m_path(path) {
         const QByteArray name = QFile::encodeName(path);
         m_created = mkfifo(name.constData(), 0644) == 0;
-        m_watchdog = std::thread([this, name, graceMs] {
+        m_watchdog = std::thread([this, name] {
             for (int waitedMs = 0; !m_stopping; waitedMs += 10) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
-                if (waitedMs < graceMs || waitedMs % 50 != 0)
-                    continue;
-                // Succeeds only while a reader has it open or waits to.
-                if (const int fd = open(name.constData(), O_WRONLY | O_NONBLOCK); fd >= 0) {
-                    m_released = true;
-                    close(fd);
-                }
+                // Opening succeeds only while a reader has it open or waits to.
+                if (waitedMs >= 8000 && waitedMs % 50 == 0)
+                    if (const int fd = open(name.constData(), O_WRONLY | O_NONBLOCK); fd >= 0)
+                        m_released = true, close(fd);
             }
         });
     }
@@ -38,9 +34,7 @@ public:
         QFile::remove(m_path);
     }
     UnwrittenFifo(const UnwrittenFifo&) = delete;
-
     bool created() const { return m_created; }
-    // Whether a reader was blocked on it and had to be released.
     bool releasedAReader() const { return m_released; }
 
 private:

@@ -6,14 +6,11 @@
 #include "cache/persistedqueue.h"
 #include "playback/durationloader.h"
 #include "support/fakequeueplayer.h"
-#include "support/mediafixtures.h"
 #include "support/testlibrary.h"
 
 #include <QRegularExpression>
 #include <QSettings>
 #include <QThreadPool>
-#include <memory>
-#include <optional>
 
 namespace vmtest {
 
@@ -27,16 +24,13 @@ inline QStringList names(const QList<PlayerItem*>& items) {
 }
 
 // A view model on a fresh cache and settings, playing through FakeQueuePlayer
-// (or through the engine when `useEngine` is set), or with no folder open
-// (startViewModel). Everything printed during the test is captured (and shown
-// when the test fails); takeLines() hands out the lines printed since its
-// last call.
+// unless `useEngine`. What the test prints is captured (shown if it fails);
+// takeLines() hands out the lines printed since its last call.
 class PlaybackFixture : public ::testing::Test {
 protected:
     void SetUp() override {
         AtomicFileWriter::shared().waitForIdle();
         QSettings().clear();
-        // Empties the cache tree, the stored queue included.
         testsupport::capturedLines([] { MediaCacheManager::shared().clearCache(); });
         library = std::make_unique<TestLibrary>(4410);
         fflush(stdout);
@@ -46,7 +40,6 @@ protected:
         vm.reset();
         QThreadPool::globalInstance()->waitForDone(); // no scan outlives its test
         AtomicFileWriter::shared().waitForIdle();
-        // Deferred deletions of players and items.
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         takeLines();
         ::testing::internal::GetCapturedStdout();
@@ -61,8 +54,8 @@ protected:
         if (!useEngine)
             useFakePlayers();
     }
-    // A view model as the program starts it (restoring the folder the
-    // settings name), recording the trees it installs; fake players.
+    // As the program starts it (restoring the folder the settings name),
+    // recording the trees it installs.
     MediaLibraryViewModel& startViewModel() {
         vm.reset();
         installedTrees.clear();
@@ -80,7 +73,6 @@ protected:
     FakeQueuePlayer* fake() const {
         return qobject_cast<FakeQueuePlayer*>(vm ? vm->player() : nullptr);
     }
-    // The names of the player's items.
     QStringList playerItems() const {
         return vm && vm->player() ? names(vm->player()->items()) : QStringList();
     }
@@ -94,16 +86,15 @@ protected:
         lines.removeAll(QString());
         return pattern.isEmpty() ? lines : lines.filter(QRegularExpression(pattern));
     }
-    // Lets queued handlers run: durations come back in a later turn of the
-    // event loop, whose handlers may load the next file and so start another.
+    // Durations come back in a later turn of the event loop, whose handlers
+    // may load the next file and so start another.
     static void settle() {
         for (int i = 0; i < 3; ++i) {
             waitForDurationLoads();
             QCoreApplication::processEvents();
         }
     }
-    // Runs background scans and their hand-overs to the end (a hand-over may
-    // start more work: a cached tree starts a refresh).
+    // A hand-over may start more work: a cached tree starts a refresh.
     static void finishScans() {
         for (int round = 0; round < 10; ++round) {
             QThreadPool::globalInstance()->waitForDone();
@@ -117,16 +108,14 @@ protected:
         return PersistedQueue::fromJson(
             testsupport::readFile(MediaCacheManager::shared().queueFilePath()), &error);
     }
-    // The stored queue and index are the view model's.
     void expectQueueStored() const {
         const auto stored = storedQueue();
         ASSERT_TRUE(stored);
         EXPECT_EQ(names(stored->queue), names(vm->playbackQueue()));
         EXPECT_EQ(stored->index, vm->currentQueueIndex());
     }
-    // An item of the test library: a name in upper case is a folder, one
-    // ending in "/" a folder without audio, one with a dot a file that is no
-    // audio (made in F), any other a track.
+    // Upper case: a folder; ending in "/": a folder without audio; with a dot:
+    // a file that is no audio (made in F); else a track.
     MediaItem item(const QString& name) const {
         if (name.endsWith('/'))
             return MediaItem::folder(library->path(name.chopped(1)));
@@ -136,28 +125,22 @@ protected:
         }
         return name[0].isUpper() ? library->folder(name) : library->file(name);
     }
-    // Runs view-model steps separated by ";", each a word and its arguments:
-    //   queue NAMES... INDEX (the stored queue of an earlier run), select FOLDER,
-    //   load NAME, playFolder|playItem|playNext|playNow|addToQueue NAME,
-    //   jump NAME INDEX, clear, next, previous, index N, refresh,
-    //   insert NAMES... GROUP, move OFFSETS... DESTINATION,
-    //   and on the fake player: start, time TENTHS_OF_SECONDS, end, fail,
-    //   refuse (further items), enqueue NAME (in place of its second item).
+    // Steps separated by ";", a word and its arguments; a number last is the
+    // step's index, group, destination or tenths of seconds (time). `queue`
+    // sets the stored queue of an earlier run; `enqueue` puts an item in place
+    // of the fake player's second one; `refuse` makes it refuse further items.
     void run(const QString& script) {
         using Step = std::function<void(const QStringList& names, int last)>;
-        auto ids = [this](const QStringList& names) {
-            QStringList ids;
+        const auto items = [this](const QStringList& names) {
+            QList<MediaItem> items;
             for (const QString& name : names)
-                ids << item(name).id();
-            return ids;
+                items << item(name);
+            return items;
         };
         const QMap<QString, Step> steps = {
             {"queue",
              [&](auto& names, int last) {
-                 QList<MediaItem> files;
-                 for (const QString& name : names)
-                     files << library->file(name);
-                 vm->setPlaybackQueue(files);
+                 vm->setPlaybackQueue(items(names));
                  vm->setCurrentQueueIndex(last);
              }},
             {"select", [&](auto& names, int) { vm->setSelectedFolder(item(names[0])); }},
@@ -173,7 +156,13 @@ protected:
             {"previous", [&](auto&, int) { vm->previousTrack(); }},
             {"index", [&](auto&, int last) { vm->setCurrentQueueIndex(last); }},
             {"refresh", [&](auto&, int) { vm->refreshNextPlayerItem(); }},
-            {"insert", [&](auto& names, int last) { vm->insertItems(ids(names), last); }},
+            {"insert",
+             [&](auto& names, int last) {
+                 QStringList ids;
+                 for (const MediaItem& item : items(names))
+                     ids << item.id();
+                 vm->insertItems(ids, last);
+             }},
             {"move",
              [&](auto& names, int last) {
                  QList<int> offsets;
@@ -196,11 +185,7 @@ protected:
         for (const QString& text : script.split(';', Qt::SkipEmptyParts)) {
             QStringList words = text.split(' ', Qt::SkipEmptyParts);
             const Step step = steps.value(words.takeFirst());
-            if (!step) {
-                ADD_FAILURE() << "no step " << text.toStdString();
-                continue;
-            }
-            // The last word is also the number of the steps that take one.
+            ASSERT_TRUE(step) << "no step " << text.toStdString();
             const int last = words.isEmpty() ? 0 : words.last().toInt();
             step(words.size() > 1 ? words.mid(0, words.size() - 1) : words, last);
         }
@@ -210,10 +195,8 @@ protected:
     std::unique_ptr<MediaLibraryViewModel> vm;
     std::shared_ptr<FakePlayerLog> lastLog;
     int playersMade = 0;
-    // Every value rootFolder took since startViewModel, in order.
-    QList<std::optional<MediaItem>> installedTrees;
-    // How many trees had been installed each time isLoading went false.
-    QList<int> treesWhenLoadingEnded;
+    QList<std::optional<MediaItem>> installedTrees; // since startViewModel
+    QList<int> treesWhenLoadingEnded; // installedTrees.size() when isLoading went false
 
 private:
     void useFakePlayers() {
