@@ -10,18 +10,12 @@
 #include <QDir>
 #include <QTemporaryFile>
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <sys/resource.h>
 #include <vector>
 
 namespace {
 
-QByteArray bytesOf(const uint8_t* data, size_t size) {
-    return QByteArray(reinterpret_cast<const char*>(data), qsizetype(size));
-}
-
-// The views ask every node of a tree for its path and name.
 void visitTree(const MediaItem& item) {
     item.path();
     item.name();
@@ -31,8 +25,8 @@ void visitTree(const MediaItem& item) {
             visitTree(child);
 }
 
-bool libraryTree(const uint8_t* data, size_t size) {
-    const auto tree = decodeMediaItem(bytesOf(data, size));
+bool libraryTree(const QByteArray& bytes) {
+    const auto tree = decodeMediaItem(bytes);
     if (!tree)
         return true;
     visitTree(*tree);
@@ -41,9 +35,9 @@ bool libraryTree(const uint8_t* data, size_t size) {
     return reread && encodeMediaItem(*reread) == written;
 }
 
-bool queue(const uint8_t* data, size_t size) {
+bool queue(const QByteArray& bytes) {
     QString error;
-    const auto queue = PersistedQueue::fromJson(bytesOf(data, size), &error);
+    const auto queue = PersistedQueue::fromJson(bytes, &error);
     if (!queue)
         return !error.isEmpty();
     const QByteArray written = queue->toJson();
@@ -51,23 +45,23 @@ bool queue(const uint8_t* data, size_t size) {
     return reread && reread->toJson() == written;
 }
 
-bool metadataCache(const uint8_t* data, size_t size) {
+bool metadataCache(const QByteArray& bytes) {
     QString error;
-    const auto cache = MetadataCacheManager::decode(bytesOf(data, size), &error);
+    const auto cache = MetadataCacheManager::decode(bytes, &error);
     if (!cache)
         return !error.isEmpty();
     const auto reread = MetadataCacheManager::decode(MetadataCacheManager::encode(*cache), &error);
     return reread == cache;
 }
 
-bool playbackPosition(const uint8_t* data, size_t size) {
-    const auto seconds = PlaybackPositionStore::decode(bytesOf(data, size));
+bool playbackPosition(const QByteArray& bytes) {
+    const auto seconds = PlaybackPositionStore::decode(bytes);
     return !seconds ||
            PlaybackPositionStore::decode(PlaybackPositionStore::encode(*seconds)) == seconds;
 }
 
-bool waveform(const uint8_t* data, size_t size) {
-    const auto values = decodeWaveform(bytesOf(data, size));
+bool waveform(const QByteArray& bytes) {
+    const auto values = decodeWaveform(bytes);
     if (!values)
         return true;
     // By value: QList compares floats bit for bit, and -0 reads back as 0.
@@ -76,13 +70,13 @@ bool waveform(const uint8_t* data, size_t size) {
 }
 
 // The decoder reads files by path, so the bytes go to one temporary file.
-bool decodeAudioFile(const uint8_t* data, size_t size) {
+bool decodeAudioFile(const QByteArray& bytes) {
     static QTemporaryFile file(QDir::tempPath() + QStringLiteral("/tolvane-fuzz-XXXXXX"));
     if (!file.isOpen() && !file.open())
         return false;
     file.resize(0);
     file.seek(0);
-    file.write(reinterpret_cast<const char*>(data), qint64(size));
+    file.write(bytes);
     file.flush();
 
     AudioDecoder decoder;
@@ -104,25 +98,22 @@ bool decodeAudioFile(const uint8_t* data, size_t size) {
     return true;
 }
 
-long peakMemoryKiB() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
-
 // Decoding a small file must not need more than 256 MiB at once.
-bool audioFile(const uint8_t* data, size_t size) {
-    const long peakBefore = peakMemoryKiB();
-    return decodeAudioFile(data, size) && peakMemoryKiB() - peakBefore < 256 * 1024;
+bool audioFile(const QByteArray& bytes) {
+    rusage before{}, after{};
+    getrusage(RUSAGE_SELF, &before);
+    const bool survived = decodeAudioFile(bytes);
+    getrusage(RUSAGE_SELF, &after);
+    return survived && after.ru_maxrss - before.ru_maxrss < 256 * 1024;
 }
 
-constexpr std::array targets = {
-    FuzzTarget{"library_tree", libraryTree},
-    FuzzTarget{"queue", queue},
-    FuzzTarget{"metadata_cache", metadataCache},
-    FuzzTarget{"playback_position", playbackPosition},
-    FuzzTarget{"waveform", waveform},
-    FuzzTarget{"audio_file", audioFile},
+constexpr FuzzTarget targets[] = {
+    {"library_tree", libraryTree},
+    {"queue", queue},
+    {"metadata_cache", metadataCache},
+    {"playback_position", playbackPosition},
+    {"waveform", waveform},
+    {"audio_file", audioFile},
 };
 
 } // namespace

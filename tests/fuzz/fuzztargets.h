@@ -1,18 +1,15 @@
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
+#include <QByteArray>
 #include <span>
 #include <string_view>
 
-// Each target hands arbitrary bytes to one reader of a file the program finds
-// on disk. libFuzzer (fuzzmain.cpp) and the regression replay
-// (replay_test.cpp) call the same functions. A target returns false when the
-// reader accepted the bytes but what it read does not survive being written
-// and read again; crashes and sanitizer reports end the process.
+// Each target hands bytes to one reader of a file the program finds on disk,
+// for libFuzzer and the regression replay alike. It returns false when what
+// the reader accepted does not survive being written and read again.
 struct FuzzTarget {
     std::string_view name;
-    bool (*run)(const uint8_t* data, size_t size);
+    bool (*run)(const QByteArray& bytes);
 };
 
 std::span<const FuzzTarget> fuzzTargets();
