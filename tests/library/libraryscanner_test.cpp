@@ -127,7 +127,7 @@ TEST(Scanner, FollowsLinksButNotLoopsAndSkipsFifosDevicesAndNamesThatAreNotUtf8)
                                                      {"pipe.flac", "linked pipe.flac"},
                                                      {library.path("../Elsewhere"), "Linked"}};
     for (const auto& [target, name] : links)
-        ASSERT_TRUE(QFile::link(target, library.path(name))) << name.toStdString();
+        ASSERT_TRUE(QFile::link(target, library.path(name))) << name;
     const QByteArray folder = QFile::encodeName(library.path());
     auto at = [&](const char* name) { return QByteArray(folder + name); };
     ASSERT_EQ(mkfifo(at("/pipe.flac").constData(), 0644), 0);

@@ -11,8 +11,7 @@ struct FakePlayerLog {
     qsizetype itemsAtDestruction = -1, timeObserversAtDestruction = -1;
 };
 
-// A QueuePlayer whose time, seeks and item ends the test drives by hand.
-// Mirrors the engine's contract: the current item is first, an item that
+// Driven by the test; as the engine, the current item is first, an item that
 // ends is removed, inserting into an empty player makes the item current.
 class FakeQueuePlayer : public QueuePlayer {
     Q_OBJECT
@@ -37,12 +36,11 @@ public:
             emit currentItemChanged(item);
     }
     void remove(PlayerItem* item) override {
-        const qsizetype position = m_items.indexOf(item);
-        if (position < 0)
+        const bool wasCurrent = item && item == currentItem();
+        if (!m_items.removeOne(item))
             return;
-        m_items.removeAt(position);
         item->deleteLater();
-        if (position == 0)
+        if (wasCurrent)
             emit currentItemChanged(currentItem());
     }
     void removeAllItems() override {
@@ -64,8 +62,7 @@ public:
     double currentTime() const override { return m_time; }
     void seek(double seconds, SeekCompletion completion = {}) override {
         seeks.append(seconds);
-        if (m_pendingSeek)
-            m_pendingSeek(false); // interrupted by the newer seek
+        completeSeek(false); // interrupted by the newer seek
         m_pendingSeek = std::move(completion);
         m_time = seconds;
     }

@@ -9,15 +9,12 @@
 
 namespace testsupport {
 
-// An audio file made by ffmpeg; the extension (mp3, m4a, flac, wav, aac) picks
-// the container and codec. makeAudioFile reports ffmpeg's failures.
+// Made by ffmpeg; the extension (mp3, m4a, flac, wav, aac) picks the format.
 struct AudioFixture {
     double seconds = 0.2;
-    int sampleRate = 44100;
-    int channels = 1;
-    // "sine" (440 Hz at half scale), "silence", or any lavfi source text.
-    QString source = QStringLiteral("sine");
-    int bits = 16; // FLAC and WAV: 16 or 24
+    int sampleRate = 44100, channels = 1;
+    QString source = QStringLiteral("sine"); // 440 Hz; or "silence", or lavfi text
+    int bits = 16;                           // FLAC and WAV: 16 or 24
     QMap<QString, QString> tags;
     QString coverPath; // the attached picture, if any (mp3, m4a, flac)
 };
@@ -86,9 +83,8 @@ inline QImage filledImage(QColor color, QSize size = {4, 4}) {
 
 inline bool makeImageFile(const QString& path, QSize size = {8, 6}, QColor color = Qt::red) {
     QDir().mkpath(QFileInfo(path).absolutePath());
-    const bool saved = filledImage(color, size).save(path);
-    EXPECT_TRUE(saved) << path.toStdString();
-    return saved;
+    EXPECT_TRUE(filledImage(color, size).save(path)) << path.toStdString();
+    return QFileInfo::exists(path);
 }
 
 inline QByteArray pngBytes(QColor color, QSize size = {6, 5}) {

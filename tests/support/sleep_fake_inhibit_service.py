@@ -56,20 +56,14 @@ class Login1(Service):
     def Inhibit(self, what, who, why, mode):
         number = self.next("login1-inhibit %d what=%s who=%s why=%s mode=%s", what, who, why, mode)
         read_end, write_end = os.pipe()
-
-        def closed(fd, condition):
-            self.log("login1-release %d" % number)
-            os.close(fd)
-            return False
-
-        GLib.io_add_watch(read_end, GLib.IO_HUP | GLib.IO_ERR, closed)
+        GLib.io_add_watch(read_end, GLib.IO_HUP | GLib.IO_ERR,
+                          lambda fd, _: [self.log("login1-release %d" % number), os.close(fd)] and False)
         handle = dbus.types.UnixFd(write_end)
         os.close(write_end)
         return handle
 
 
-arguments = sys.argv[1:]
-log_file = open(arguments[arguments.index("--log") + 1], "a", buffering=1)
+log_file = open(sys.argv[sys.argv.index("--log") + 1], "a", buffering=1)
 DBusGMainLoop(set_as_default=True)
 bus = dbus.SessionBus()
 keep = []
@@ -77,7 +71,7 @@ for flag, name, kind, path in (
         ("--portal", "org.freedesktop.portal.Desktop", Portal, "/org/freedesktop/portal/desktop"),
         ("--screensaver", SCREENSAVER, ScreenSaver, "/org/freedesktop/ScreenSaver"),
         ("--login1", "org.freedesktop.login1", Login1, "/org/freedesktop/login1")):
-    if flag in arguments:
+    if flag in sys.argv:
         keep += [kind(bus, path, lambda line: log_file.write(line + "\n")),
                  dbus.service.BusName(name, bus, do_not_queue=True)]
 print("ready", flush=True)

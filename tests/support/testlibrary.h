@@ -19,23 +19,23 @@ inline std::optional<MediaItem> child(const MediaItem& folder, const QString& na
     return at < 0 ? std::nullopt : std::optional(folder.children->at(at));
 }
 
-// Without extension.
-inline QStringList names(const QList<MediaItem>& items) {
+template <typename T> QStringList names(const QList<T>& items) {
     QStringList result;
-    for (const MediaItem& item : items)
-        result.append(item.name().section('.', 0, 0));
+    for (const T& item : items)
+        if constexpr (std::is_pointer_v<T>)
+            result.append(item->url().fileName().section('.', 0, 0));
+        else
+            result.append(item.name().section('.', 0, 0));
     return result;
 }
 
-// Names in the order the file system lists them (hidden names left out).
 inline QStringList listingOrder(const QString& folderPath) {
     return QDir(folderPath)
         .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
 }
 
-// ".../Music" in a temporary directory (canonical, so ids match the
-// scanner's): empty, or with folders F (f1-f3), G (g1-g3), H (h1-h2) and X
-// (x1-x2) of WAV files, whose item tree root() returns.
+// ".../Music", canonical so ids match the scanner's; empty, or with folders
+// F (f1-f3), G (g1-g3), H (h1-h2) and X (x1-x2) of WAV files.
 class TestLibrary {
 public:
     TestLibrary() : m_path(QFileInfo(m_dir.path()).canonicalFilePath() + "/Music") {
@@ -65,18 +65,11 @@ public:
         return absoluteString(QUrl::fromLocalFile(path(relative)));
     }
     const MediaItem& root() const { return m_root; }
-    MediaItem folder(const QString& name) const {
-        const std::optional<MediaItem> found = child(m_root, name);
-        EXPECT_TRUE(found.has_value()) << "no folder " << name.toStdString();
-        return found.value_or(MediaItem());
-    }
+    MediaItem folder(const QString& name) const { return existing(child(m_root, name), name); }
     MediaItem file(const QString& name) const {
-        const std::optional<MediaItem> found = child(folder(name.left(1).toUpper()), name + ".wav");
-        EXPECT_TRUE(found.has_value()) << "no file " << name.toStdString();
-        return found.value_or(MediaItem());
+        return existing(child(folder(name.left(1).toUpper()), name + ".wav"), name);
     }
 
-    // Builders by relative path.
     void add(const QString& relative, const QByteArray& bytes = "data") const {
         testsupport::writeFile(path(relative), bytes);
     }
@@ -87,6 +80,11 @@ public:
     }
 
 private:
+    static MediaItem existing(const std::optional<MediaItem>& item, const QString& name) {
+        EXPECT_TRUE(item) << "no " << name.toStdString();
+        return item.value_or(MediaItem());
+    }
+
     QTemporaryDir m_dir;
     QString m_path;
     MediaItem m_root;

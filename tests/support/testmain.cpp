@@ -10,7 +10,6 @@ int main(int argc, char** argv) {
     QCoreApplication::setOrganizationName(QStringLiteral("Tolvane"));
     QCoreApplication::setApplicationName(QStringLiteral("Tolvane"));
     // Before any test captures what is printed: loading the cache prints.
-    MetadataCacheManager::shared();
     testsupport::waitUntil([] { return MetadataCacheManager::shared().isLoaded(); });
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

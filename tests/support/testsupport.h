@@ -12,8 +12,7 @@
 
 namespace testsupport {
 
-// An empty HOME and XDG directories, so tests never touch a user's files, in
-// memory where possible (cache and settings files are synced on every write).
+// Own HOME and XDG folders, in memory where possible (cache files are synced).
 inline void isolateUserDirectories() {
     static QTemporaryDir home((QFileInfo(QStringLiteral("/dev/shm")).isWritable()
                                    ? QStringLiteral("/dev/shm")
@@ -29,10 +28,10 @@ inline void isolateUserDirectories() {
     }
     QFile::setPermissions(home.filePath("runtime"),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (qEnvironmentVariableIsEmpty("TOLVANE_AUDIO_OUTPUT"))
-        qputenv("TOLVANE_AUDIO_OUTPUT", "null");
+    for (const auto& [variable, value] :
+         {std::pair{"QT_QPA_PLATFORM", "offscreen"}, {"TOLVANE_AUDIO_OUTPUT", "null"}})
+        if (qEnvironmentVariableIsEmpty(variable))
+            qputenv(variable, value);
 }
 
 inline QByteArray readFile(const QString& path) {
@@ -52,11 +51,8 @@ inline QStringList capturedLines(const std::function<void()>& body) {
     ::testing::internal::CaptureStdout();
     body();
     fflush(stdout);
-    QStringList lines =
-        QString::fromStdString(::testing::internal::GetCapturedStdout()).split(QLatin1Char('\n'));
-    if (lines.last().isEmpty())
-        lines.removeLast();
-    return lines;
+    return QString::fromStdString(::testing::internal::GetCapturedStdout())
+        .split('\n', Qt::SkipEmptyParts);
 }
 
 inline bool waitUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
@@ -68,17 +64,13 @@ inline bool waitUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
     return true;
 }
 
-// Runs a program to its end; returns its exit code (-1 when it did not start).
 inline int runProgram(const QString& program, const QStringList& arguments,
                       QByteArray* output = nullptr) {
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(program, arguments);
-    if (!process.waitForFinished(60000)) { // also when it did not start
-        process.kill();
-        process.waitForFinished();
+    if (!process.waitForFinished(60000)) // or did not start; the destructor kills it
         return -1;
-    }
     if (output)
         *output = process.readAll();
     return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;

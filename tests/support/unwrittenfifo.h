@@ -10,9 +10,8 @@
 
 namespace testsupport {
 
-// A FIFO that nobody writes to: opening it for reading blocks. Should the code
-// under test block on it anyway, a watchdog opens it for writing after 8 s (and
-// every 50 ms after), which ends the blocked open: the test fails, not hangs.
+// Opening it for reading blocks; after 8 s a watchdog opens it for writing
+// (every 50 ms), ending a blocked open: the test fails instead of hanging.
 class UnwrittenFifo {
 public:
     explicit UnwrittenFifo(const QString& path) : m_path(path) {

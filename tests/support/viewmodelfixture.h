@@ -16,16 +16,8 @@ namespace vmtest {
 
 using testsupport::writeWav;
 
-inline QStringList names(const QList<PlayerItem*>& items) {
-    QStringList result;
-    for (const PlayerItem* item : items)
-        result.append(item->url().fileName().section('.', 0, 0));
-    return result;
-}
-
-// A view model on a fresh cache and settings, playing through FakeQueuePlayer
-// unless `useEngine`. What the test prints is captured (shown if it fails);
-// takeLines() hands out the lines printed since its last call.
+// Fresh cache and settings; FakeQueuePlayer unless `useEngine`. What is printed
+// is captured (shown on failure); takeLines() hands out the new lines.
 class PlaybackFixture : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -54,12 +46,10 @@ protected:
         if (!useEngine)
             useFakePlayers();
     }
-    // As the program starts it (restoring the folder the settings name),
-    // recording the trees it installs.
+    // As the program starts it (restoring the saved folder); records the trees.
     MediaLibraryViewModel& startViewModel() {
         vm.reset();
-        installedTrees.clear();
-        treesWhenLoadingEnded.clear();
+        installedTrees.clear(), treesWhenLoadingEnded.clear();
         vm = std::make_unique<MediaLibraryViewModel>();
         QObject::connect(vm.get(), &MediaLibraryViewModel::rootFolderChanged, vm.get(),
                          [this] { installedTrees.append(vm->rootFolder()); });
@@ -86,8 +76,7 @@ protected:
         lines.removeAll(QString());
         return pattern.isEmpty() ? lines : lines.filter(QRegularExpression(pattern));
     }
-    // Durations come back in a later turn of the event loop, whose handlers
-    // may load the next file and so start another.
+    // Durations arrive later, and their handlers may start more loads.
     static void settle() {
         for (int i = 0; i < 3; ++i) {
             waitForDurationLoads();
@@ -125,10 +114,8 @@ protected:
         }
         return name[0].isUpper() ? library->folder(name) : library->file(name);
     }
-    // Steps separated by ";", a word and its arguments; a number last is the
-    // step's index, group, destination or tenths of seconds (time). `queue`
-    // sets the stored queue of an earlier run; `enqueue` puts an item in place
-    // of the fake player's second one; `refuse` makes it refuse further items.
+    // Steps separated by ";": a word, names, and a number last (index, group,
+    // destination, tenths of seconds). `queue` sets the stored queue of a past run.
     void run(const QString& script) {
         using Step = std::function<void(const QStringList& names, int last)>;
         const auto items = [this](const QStringList& names) {
@@ -177,8 +164,7 @@ protected:
             {"refuse", [&](auto&, int) { fake()->acceptsItems = false; }},
             {"enqueue",
              [&](auto& names, int) {
-                 if (fake()->items().size() > 1)
-                     fake()->remove(fake()->items()[1]);
+                 fake()->remove(fake()->items().value(1));
                  fake()->insert(vm->makePlayerItem(item(names[0]).url()));
              }},
         };
