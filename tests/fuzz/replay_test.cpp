@@ -33,13 +33,12 @@ TEST_P(FuzzRegression, ReaderSurvivesAndRoundTrips) {
     EXPECT_TRUE(GetParam().target->run(file.readAll()));
 }
 
-INSTANTIATE_TEST_SUITE_P(Inputs, FuzzRegression, ::testing::ValuesIn(regressionInputs()),
-                         [](const auto& info) {
-                             const QFileInfo file(info.param.path);
-                             return (file.dir().dirName() + '_' + file.fileName())
-                                 .replace(QRegularExpression("[^A-Za-z0-9]"), "_")
-                                 .toStdString();
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, FuzzRegression, ::testing::ValuesIn(regressionInputs()), [](const auto& info) {
+        const QFileInfo file(info.param.path);
+        QString name = file.dir().dirName() + '_' + file.fileName();
+        return name.replace(QRegularExpression("[^A-Za-z0-9]"), "_").toStdString();
+    });
 
 TEST(FuzzRegression, EveryTargetHasInputs) {
     for (const FuzzTarget& target : fuzzTargets())
