@@ -15,6 +15,7 @@ QDir inputsOf(const FuzzTarget& target) {
 struct Input {
     const FuzzTarget* target;
     QString path;
+    friend void PrintTo(const Input& in, std::ostream* out) { *out << in.path.toStdString(); }
 };
 
 std::vector<Input> regressionInputs() {
