@@ -12,6 +12,7 @@ for spec in wav:pcm_s16le flac:flac mp3:libmp3lame m4a:aac aac:aac ogg:libvorbis
     -t 0.3 -ac 1 -c:a "${spec#*:}" "$seeds/tone.${spec%%:*}"
 done
 for program in "$build"/tests/fuzz/fuzz_*; do
+  [ -f "$program" ] || continue # not the autogen folders
   target=${program##*/fuzz_} options=(-dict="$here/json.dict") inputs=()
   [ "$target" = audio_file ] && options=() inputs=("$seeds")
   mkdir -p "$work/corpus/$target" "$work/crashes/$target"
