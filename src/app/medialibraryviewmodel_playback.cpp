@@ -1,8 +1,8 @@
 // Loading files into the player and following what the player does.
 #include "app/appnotifications.h"
-#include "base/console.h"
 #include "app/medialibraryviewmodel.h"
 #include "app/usersettings.h"
+#include "base/console.h"
 #include "library/filetypes.h"
 #include "library/mediaitemtree.h"
 #include "playback/durationloader.h"
